@@ -72,7 +72,9 @@ std::uint64_t pixelend(const Picture &picture) {
     return picture.pixeloffset + (picture.height - 1) * picture.stride + picture.rowbytes;
 }
 
-Inspection refuse(Outcome outcome, std::uint64_t needed = 0) { return {outcome, {}, needed}; }
+Inspection refuse(Outcome outcome, std::uint64_t needed = 0) {
+    return {outcome, {}, needed};
+}
 
 // The text of every byte value, "0xXX, " padded to eight characters so that
 // it can be copied as one word.
@@ -127,7 +129,9 @@ class TextBuffer {
 };
 
 // An output bit is 1 where the pixel has colour index 0.
-inline std::uint8_t outputbyte(std::uint8_t stored) { return static_cast<std::uint8_t>(~stored); }
+inline std::uint8_t outputbyte(std::uint8_t stored) {
+    return static_cast<std::uint8_t>(~stored);
+}
 
 // Writes all but the last output byte of a row, each followed by ", ".
 void writeleadingbytes(const std::uint8_t *stored, std::uint64_t count, TextBuffer &text) {
@@ -332,13 +336,14 @@ int exitstatus(Outcome outcome, bool written) {
     return outcome == Outcome::converted && written ? 0 : 1;
 }
 
-const char *const usagetext = "\n\nTESSELON 0.01\n"
-                              "-------------\n\n"
-                              "Dateikonverter: \n"
-                              "   Konvertiert eine s/w BMP-Datei in ein AVR kompatibles Headerfile.\n"
-                              "   Hierfuer wird ein Array im Header generiert. Die Ausgabe des \n"
-                              "   Headerfiles geschieht auf dem Standard-Output. Soll eine Datei\n"
-                              "   geschrieben werden, so kann diese mittels Pipe Funktion in eine\n"
-                              "   Datei umgeleitet werden.\n"
-                              "   Syntax:   tesselkorn BMP-Dateiname\n"
-                              "\nBeispiel:  tesselon mybmp.bmp > myheader.h\n\n";
+const char *const usagetext =
+    "\n\nTESSELON 0.01\n"
+    "-------------\n\n"
+    "Dateikonverter: \n"
+    "   Konvertiert eine s/w BMP-Datei in ein AVR kompatibles Headerfile.\n"
+    "   Hierfuer wird ein Array im Header generiert. Die Ausgabe des \n"
+    "   Headerfiles geschieht auf dem Standard-Output. Soll eine Datei\n"
+    "   geschrieben werden, so kann diese mittels Pipe Funktion in eine\n"
+    "   Datei umgeleitet werden.\n"
+    "   Syntax:   tesselkorn BMP-Dateiname\n"
+    "\nBeispiel:  tesselon mybmp.bmp > myheader.h\n\n";
