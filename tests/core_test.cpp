@@ -54,28 +54,6 @@ TEST(Inspection, LargestFieldsDoNotOverflow) {
               0xFFFFFFFFull + ((std::uint64_t{1} << 31) - 1) * stride + rowbytes);
 }
 
-TEST(Inspection, GeometryOfHeaderKinds) {
-    BmpLayout os2;
-    os2.headersize = 12;
-    const auto core = encodebmp(uniformpixels(65535, 1, 1), os2); // 16-bit, unsigned
-    const Inspection fromcore = inspectbitmap(view(core));
-    ASSERT_EQ(fromcore.outcome, Outcome::converted);
-    EXPECT_EQ(fromcore.picture.width, 65535u);
-    EXPECT_EQ(fromcore.picture.stride, 8192u);
-    EXPECT_EQ(fromcore.picture.rowbytes, 8192u);
-
-    BmpLayout topdown;
-    topdown.topdown = true;
-    const auto info = encodebmp(uniformpixels(33, 3, 1), topdown);
-    const Inspection frominfo = inspectbitmap(view(info));
-    ASSERT_EQ(frominfo.outcome, Outcome::converted);
-    EXPECT_TRUE(frominfo.picture.topdown);
-    EXPECT_EQ(frominfo.picture.height, 3u);
-    EXPECT_EQ(frominfo.picture.stride, 8u);
-    EXPECT_EQ(frominfo.picture.rowbytes, 5u);
-    EXPECT_EQ(frominfo.needed, info.size() - 3); // word fill of the last row is not needed
-}
-
 TEST(Convert, RowsLongerThanTheOutputBlock) {
     // 25000 bytes a row make 150000 characters: the text is handed on mid-row.
     const Pixels pixels = randompixels(200000, 2, 4);
