@@ -87,10 +87,15 @@ std::vector<std::uint8_t> encodebmp(const Pixels &pixels, const BmpLayout &layou
     return bytes;
 }
 
-std::string expectedheader(const Pixels &pixels) {
-    char text[32];
-    std::snprintf(text, sizeof text, "  0x%.2X, 0x%.2X,\n  ", pixels.width, pixels.height);
-    std::string header = std::string("static const unsigned char bmppic [] PROGMEM = {\n") + text;
+Pixels tenbytwo() {
+    Pixels pixels = uniformpixels(10, 2, 1);
+    pixels.index[0] = pixels.index[1] = pixels.index[8] = 0;
+    return pixels;
+}
+
+std::vector<std::uint8_t> expectedbytes(const Pixels &pixels) {
+    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(pixels.width),
+                                    static_cast<std::uint8_t>(pixels.height)};
     const std::uint32_t bytesperrow = (pixels.width + 7) / 8;
     for (std::uint32_t y = 0; y < pixels.height; ++y) {
         for (std::uint32_t i = 0; i < bytesperrow; ++i) {
@@ -98,11 +103,24 @@ std::string expectedheader(const Pixels &pixels) {
             for (std::uint32_t x = 8 * i; x < 8 * i + 8 && x < pixels.width; ++x)
                 if (pixels.at(x, y) == 0)
                     value |= 0x80u >> (x % 8);
-            const bool last = y + 1 == pixels.height && i + 1 == bytesperrow;
-            std::snprintf(text, sizeof text, last ? "0x%.2X };\n" : "0x%.2X, ", value);
-            header += text;
+            bytes.push_back(static_cast<std::uint8_t>(value));
         }
-        header += "\n  ";
+    }
+    return bytes;
+}
+
+std::string expectedheader(const Pixels &pixels) {
+    char text[32];
+    std::snprintf(text, sizeof text, "  0x%.2X, 0x%.2X,\n  ", pixels.width, pixels.height);
+    std::string header = std::string("static const unsigned char bmppic [] PROGMEM = {\n") + text;
+    const std::vector<std::uint8_t> bytes = expectedbytes(pixels);
+    const std::size_t bytesperrow = (pixels.width + 7) / 8;
+    for (std::size_t i = 2; i < bytes.size(); ++i) {
+        std::snprintf(text, sizeof text, i + 1 == bytes.size() ? "0x%.2X };\n" : "0x%.2X, ",
+                      bytes[i]);
+        header += text;
+        if ((i - 2) % bytesperrow == bytesperrow - 1)
+            header += "\n  ";
     }
     return header;
 }

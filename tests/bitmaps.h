@@ -32,6 +32,13 @@ struct BmpLayout {
 
 std::vector<std::uint8_t> encodebmp(const Pixels &pixels, const BmpLayout &layout = {});
 
+// The example picture of the README's format notes: 10 x 2, pixels 0, 1
+// and 8 of the top row have colour index 0, all others index 1.
+Pixels tenbytwo();
+
+// The bytes of the array for the pixels: width, height, then the rows.
+std::vector<std::uint8_t> expectedbytes(const Pixels &pixels);
+
 // The header text for the pixels, as tesselon prints it without the final line end.
 std::string expectedheader(const Pixels &pixels);
 

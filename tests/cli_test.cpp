@@ -20,19 +20,6 @@ const std::string usage = "\n\nTESSELON 0.01\n"
                           "   Syntax:   tesselkorn BMP-Dateiname\n"
                           "\nBeispiel:  tesselon mybmp.bmp > myheader.h\n\n";
 
-std::string notfound(const std::string &path) {
-    return "\n\nDatei " + path + " wurde nicht gefunden ... \n\n\n";
-}
-std::string notbitmap(const std::string &path) {
-    return "\n\nDatei " + path + " ist keine unkomprimierte s/w BMP-Datei ... \n\n\n";
-}
-std::string truncated(const std::string &path) {
-    return "\n\nDatei " + path + " ist unvollstaendig ... \n\n\n";
-}
-std::string empty(const std::string &path) {
-    return "\n\nDatei " + path + " enthaelt kein Bild ... \n\n\n";
-}
-
 // Converts pixels written in the given layout and expects their header.
 void expectconverts(const Pixels &pixels, const BmpLayout &layout) {
     Scratch scratch;
@@ -46,11 +33,8 @@ void expectconverts(const Pixels &pixels, const BmpLayout &layout) {
 } // namespace
 
 TEST(Conversion, WorkedExampleTenByTwo) {
-    // Top row: pixels 0, 1 and 8 have colour index 0; bottom row all index 1.
-    Pixels pixels = uniformpixels(10, 2, 1);
-    pixels.index[0] = pixels.index[1] = pixels.index[8] = 0;
     Scratch scratch;
-    const auto file = scratch.write("pic.bmp", encodebmp(pixels, {}));
+    const auto file = scratch.write("pic.bmp", encodebmp(tenbytwo(), {}));
     const RunResult result = runtesselon(quoted(file));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "static const unsigned char bmppic [] PROGMEM = {\n"
@@ -229,7 +213,7 @@ TEST(CommandLine, FilesThatOnlyOthersMayWriteOrRead) {
     chmod(unreadable.c_str(), 0000);
     // A copy of the program that an ordinary user may run wherever the build lies.
     const auto program = scratch.path("tesselon");
-    ASSERT_EQ(std::system(("cp " + quoted(TESSELON_PATH) + " " + quoted(program)).c_str()), 0);
+    ASSERT_EQ(shell("cp " + quoted(TESSELON_PATH) + " " + quoted(program)), 0);
 
     const RunResult converted = runtesselon(quoted(readonly), *unprivileged, program);
     EXPECT_EQ(converted.status, 0);
@@ -259,7 +243,5 @@ TEST(CommandLine, PipeConvertsLikeTheFile) {
 TEST(CommandLine, FailedWriteIsNoSuccess) {
     Scratch scratch;
     const auto file = scratch.write("pic.bmp", encodebmp(randompixels(64, 64, 2), {}));
-    const int raw =
-        std::system((quoted(TESSELON_PATH) + " " + quoted(file) + " >/dev/full").c_str());
-    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(shell(quoted(TESSELON_PATH) + " " + quoted(file) + " >/dev/full"), 1);
 }

@@ -48,9 +48,8 @@ RunResult runtesselon(const std::string &arguments, const std::string &prefix,
     const std::string out = scratch.path("stdout"), err = scratch.path("stderr");
     const std::string command =
         prefix + quoted(program) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err);
-    const int raw = std::system(command.c_str());
     RunResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.status = shell(command);
     result.out = readfile(out);
     result.err = readfile(err);
     return result;
@@ -59,7 +58,29 @@ RunResult runtesselon(const std::string &arguments, const std::string &prefix,
 std::optional<std::string> asunprivileged() {
     if (geteuid() != 0)
         return "";
-    if (std::system("command -v setpriv >/dev/null 2>&1") != 0)
+    if (!installed("setpriv"))
         return std::nullopt;
     return "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+}
+
+int shell(const std::string &command) {
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+bool installed(const std::string &command) {
+    return shell("command -v " + quoted(command) + " >/dev/null 2>&1") == 0;
+}
+
+std::string notfound(const std::string &path) {
+    return "\n\nDatei " + path + " wurde nicht gefunden ... \n\n\n";
+}
+std::string notbitmap(const std::string &path) {
+    return "\n\nDatei " + path + " ist keine unkomprimierte s/w BMP-Datei ... \n\n\n";
+}
+std::string truncated(const std::string &path) {
+    return "\n\nDatei " + path + " ist unvollstaendig ... \n\n\n";
+}
+std::string empty(const std::string &path) {
+    return "\n\nDatei " + path + " enthaelt kein Bild ... \n\n\n";
 }

@@ -42,3 +42,16 @@ RunResult runtesselon(const std::string &arguments, const std::string &prefix = 
 std::optional<std::string> asunprivileged();
 
 std::string readfile(const std::string &path);
+
+// Runs a shell command; its exit status as the shell reports it, -1 when it
+// did not exit normally.
+int shell(const std::string &command);
+
+// Whether the shell finds the command.
+bool installed(const std::string &command);
+
+// tesselon's messages for path, with the line end that follows every run.
+std::string notfound(const std::string &path);
+std::string notbitmap(const std::string &path);
+std::string truncated(const std::string &path);
+std::string empty(const std::string &path);
