@@ -1,0 +1,89 @@
+// The header on the chip: the example firmware is built around tesselon's
+// output with avr-gcc, run in simavr, and the bytes it reads back from
+// flash with pgm_read_byte arrive over the UART.
+#include "bitmaps.h"
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+struct UartReport {
+    std::vector<std::uint8_t> bytes; // the array, as the firmware read it
+    unsigned setpixels = 0;          // counted through its pixel lookup
+    bool ended = false;              // the closing "END" line arrived
+};
+
+// simavr prints each UART line coloured and with a dot for the line end.
+std::string uartline(std::string line) {
+    for (const std::string code : {"\033[32m", "\033[0m"})
+        for (std::size_t at; (at = line.find(code)) != std::string::npos;)
+            line.erase(at, code.size());
+    if (!line.empty() && line.back() == '.')
+        line.pop_back();
+    return line;
+}
+
+UartReport parseuart(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        if (!(line = uartline(line)).empty() && line.rfind("Loaded", 0) != 0)
+            lines.push_back(line);
+    UartReport report;
+    if (lines.size() < 2 || lines.back() != "END")
+        return report;
+    report.ended = true;
+    report.setpixels = static_cast<unsigned>(std::stoul(lines[lines.size() - 2], nullptr, 16));
+    for (std::size_t i = 0; i + 2 < lines.size(); ++i)
+        for (std::size_t at = 0; at + 1 < lines[i].size(); at += 2)
+            report.bytes.push_back(
+                static_cast<std::uint8_t>(std::stoul(lines[i].substr(at, 2), nullptr, 16)));
+    return report;
+}
+
+struct ChipCase {
+    const char *name;
+    Pixels (*pixels)();
+};
+
+class OnTheChip : public ::testing::TestWithParam<ChipCase> {};
+
+} // namespace
+
+TEST_P(OnTheChip, FirmwareReadsBackEveryByte) {
+    for (const char *tool : {"avr-gcc", "avr-objcopy", "simavr", "make"})
+        if (!installed(tool))
+            GTEST_SKIP() << tool << " is not installed (Debian: gcc-avr avr-libc simavr make)";
+    const Pixels pixels = GetParam().pixels();
+    Scratch scratch;
+    const auto bmp = scratch.write("picture.bmp", encodebmp(pixels, {}));
+    const std::string makefile = std::string(TESSELON_SOURCE_DIR) + "/examples/avr/Makefile";
+    ASSERT_EQ(shell("make -s -f " + quoted(makefile) + " PICTURE=" + quoted(bmp) +
+                    " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(TESSELON_PATH) +
+                    " all >" + quoted(scratch.path("make.log")) + " 2>&1"),
+              0)
+        << readfile(scratch.path("make.log"));
+
+    ASSERT_EQ(shell("timeout 120 simavr -m atmega328p -f 16000000 " +
+                    quoted(scratch.path("picture.elf")) + " >/dev/null 2>" +
+                    quoted(scratch.path("uart.txt"))),
+              0);
+    const UartReport report = parseuart(readfile(scratch.path("uart.txt")));
+    ASSERT_TRUE(report.ended) << readfile(scratch.path("uart.txt"));
+    EXPECT_EQ(report.bytes, expectedbytes(pixels));
+    unsigned indexzero = 0;
+    for (auto index : pixels.index)
+        indexzero += index == 0;
+    EXPECT_EQ(report.setpixels, indexzero);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Displays, OnTheChip,
+    ::testing::Values(ChipCase{"Oled128x64", [] { return randompixels(128, 64, 1); }},
+                      ChipCase{"Lcd84x48", [] { return randompixels(84, 48, 2); }},
+                      ChipCase{"TenByTwo", tenbytwo},
+                      ChipCase{"OnePixel", [] { return uniformpixels(1, 1, 0); }}),
+    [](const auto &info) { return std::string(info.param.name); });
