@@ -84,3 +84,15 @@ std::string truncated(const std::string &path) {
 std::string empty(const std::string &path) {
     return "\n\nDatei " + path + " enthaelt kein Bild ... \n\n\n";
 }
+
+long peakkib(const std::string &arguments, const std::string &prefix) {
+    Scratch scratch;
+    const std::string report = scratch.path("peak");
+    shell(prefix + quoted(PEAKRSS_PATH) + " " + quoted(TESSELON_PATH) + " " + arguments +
+          " >/dev/null 2>" + quoted(report));
+    try {
+        return std::stol(readfile(report));
+    } catch (const std::exception &) {
+        return -1;
+    }
+}

@@ -55,3 +55,7 @@ std::string notfound(const std::string &path);
 std::string notbitmap(const std::string &path);
 std::string truncated(const std::string &path);
 std::string empty(const std::string &path);
+
+// Peak resident memory in KiB of one run of tesselon with arguments (shell
+// text), prefix before it as in runtesselon; standard output is discarded.
+long peakkib(const std::string &arguments, const std::string &prefix = "");
