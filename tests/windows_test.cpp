@@ -1,0 +1,92 @@
+// The Windows build, run under wine: its output must be the Linux output
+// with every line end written as CR LF, and its exit status the same.
+#include "bitmaps.h"
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string withcrlf(const std::string &text) {
+    std::string converted;
+    for (char c : text)
+        converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return converted;
+}
+
+struct WindowsCase {
+    const char *name;
+    std::vector<std::uint8_t> (*bitmap)(); // written as pic.bmp in the working folder
+    const char *arguments;
+};
+
+void PrintTo(const WindowsCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class UnderWine : public ::testing::TestWithParam<WindowsCase> {};
+
+BmpLayout layout(std::uint32_t headersize, bool topdown) {
+    BmpLayout chosen;
+    chosen.headersize = headersize;
+    chosen.topdown = topdown;
+    chosen.fill = 0xFF;
+    return chosen;
+}
+
+} // namespace
+
+TEST_P(UnderWine, SameTextWithCrLf) {
+    const std::string exe = TESSELON_WINDOWS_EXE;
+    if (exe.empty())
+        GTEST_SKIP()
+            << "no Windows build: configure with -DTESSELON_WINDOWS_EXE=<path of tesselon.exe>";
+    if (!installed("wine"))
+        GTEST_SKIP() << "wine is not installed (Debian: wine64)";
+    const WindowsCase c = GetParam();
+    Scratch scratch;
+    scratch.write("pic.bmp", c.bitmap());
+    const std::string here = "cd " + quoted(scratch.path("")) + " && ";
+    const RunResult native = runtesselon(c.arguments, here);
+    const RunResult windows =
+        runtesselon(quoted(exe) + " " + c.arguments, here + "WINEDEBUG=-all ", "wine");
+    EXPECT_EQ(windows.status, native.status);
+    EXPECT_EQ(windows.out, withcrlf(native.out));
+    EXPECT_NE(native.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, UnderWine,
+    ::testing::Values(
+        WindowsCase{"TenByTwo", [] { return encodebmp(tenbytwo(), {}); }, "pic.bmp"},
+        WindowsCase{"Os2", [] { return encodebmp(randompixels(33, 7, 1), layout(12, false)); },
+                    "pic.bmp"},
+        WindowsCase{"V5TopDown",
+                    [] { return encodebmp(randompixels(300, 20, 2), layout(124, true)); },
+                    "pic.bmp"},
+        WindowsCase{"Wide", [] { return encodebmp(randompixels(2041, 30, 3), layout(40, false)); },
+                    "pic.bmp"},
+        WindowsCase{"NotBitmap",
+                    [] {
+                        return std::vector<std::uint8_t>{'G', 'I', 'F', '8'};
+                    },
+                    "pic.bmp"},
+        WindowsCase{"Truncated",
+                    [] {
+                        auto bmp = encodebmp(randompixels(20, 3, 4), {});
+                        bmp.resize(bmp.size() - 4);
+                        return bmp;
+                    },
+                    "pic.bmp"},
+        WindowsCase{"Empty",
+                    [] {
+                        auto bmp = encodebmp(randompixels(20, 3, 4), {});
+                        put32(bmp, 18, 0);
+                        return bmp;
+                    },
+                    "pic.bmp"},
+        WindowsCase{"NotFound", [] { return std::vector<std::uint8_t>{}; }, "missing%n.bmp"},
+        WindowsCase{"UsageWithoutArgument", [] { return std::vector<std::uint8_t>{}; }, ""},
+        WindowsCase{"UsageWithTwoArguments", [] { return encodebmp(tenbytwo(), {}); },
+                    "pic.bmp pic.bmp"}),
+    [](const auto &info) { return std::string(info.param.name); });
