@@ -289,6 +289,7 @@ std::optional<std::uint64_t> regularfilesize(const char *path) {
 }
 
 constexpr std::uint64_t readchunk = std::uint64_t{1} << 16;
+constexpr std::uint64_t maxreadstep = std::uint64_t{1} << 30; // fits a 32-bit size_t
 
 } // namespace
 
@@ -300,10 +301,10 @@ std::optional<std::vector<std::uint8_t>> readinput(const char *path) {
         return std::nullopt;
     const std::optional<std::uint64_t> filesize = regularfilesize(path);
 
-    // Read only as far as the conversion needs. A regular file is read
-    // straight to its end; input of unknown length at most doubles what has
-    // arrived per step, so a header that claims more than the input holds
-    // costs no memory and an endless device is not read forever.
+    // Read only as far as the conversion needs: a device or pipe is read no
+    // further than the header asks. A regular file is read up to its size;
+    // input of unknown length at most doubles what has arrived per step, so
+    // a header that claims more than the input holds costs no memory.
     std::vector<std::uint8_t> bytes;
     for (;;) {
         const Inspection inspection = inspectbitmap({bytes.data(), bytes.size()});
@@ -314,6 +315,7 @@ std::optional<std::vector<std::uint8_t>> readinput(const char *path) {
             count = std::min(count, *filesize - bytes.size());
         else
             count = std::min(count, std::max<std::uint64_t>(bytes.size(), readchunk));
+        count = std::min(count, maxreadstep);
         if (!readmore(file.get(), bytes, static_cast<std::size_t>(count)))
             break;
     }
