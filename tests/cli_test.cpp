@@ -45,15 +45,6 @@ TEST(Conversion, WorkedExampleTenByTwo) {
                           "  \n");
 }
 
-TEST(Conversion, FirstRowWrittenIsLastRowStored) {
-    Pixels pixels = uniformpixels(8, 3, 1);
-    for (std::uint32_t x = 0; x < 8; ++x)
-        pixels.index[x] = 0; // only the top row has index 0
-    const auto bmp = encodebmp(pixels, {});
-    EXPECT_EQ(bmp.back(), 0x00); // the top row is stored last, all 0 bits
-    expectconverts(pixels, {});
-}
-
 TEST(Conversion, ColourTableIsNotConsulted) {
     // Whichever colour stands first, its pixels become 1-bits.
     for (bool whitefirst : {false, true}) {
@@ -71,15 +62,6 @@ TEST(Conversion, UniformPicturesAndWidthMask) {
     EXPECT_NE(runtesselon(quoted(file)).out.find("  0xFF, 0xC0, \n  0xFF, 0xC0 };"),
               std::string::npos);
     expectconverts(uniformpixels(33, 4, 1), {});
-}
-
-TEST(Conversion, DimensionsAbove255PrintedInFull) {
-    Scratch scratch;
-    const auto file = scratch.write("wide.bmp", encodebmp(randompixels(300, 257, 3), {}));
-    const RunResult result = runtesselon(quoted(file));
-    const std::string start =
-        "static const unsigned char bmppic [] PROGMEM = {\n  0x12C, 0x101,\n  ";
-    EXPECT_EQ(result.out.substr(0, start.size()), start);
 }
 
 struct GeometryCase {
