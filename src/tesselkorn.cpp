@@ -218,9 +218,10 @@ Inspection inspectbitmap(ByteView input) {
         return refuse(Outcome::empty);
 
     const Picture picture = geometry(fields);
-    if (pixelend(picture) > input.size)
-        return refuse(Outcome::truncated, pixelend(picture));
-    return {Outcome::converted, picture, pixelend(picture)};
+    const std::uint64_t end = pixelend(picture);
+    if (end > input.size)
+        return refuse(Outcome::truncated, end);
+    return {Outcome::converted, picture, end};
 }
 
 void writeheader(const Picture &picture, ByteView input, std::ostream &out) {
