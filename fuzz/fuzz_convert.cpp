@@ -1,4 +1,5 @@
-// libFuzzer target: any bytes, converted by the core, must give either one
+// libFuzzer target: any bytes, converted by the core both as a file read by
+// position and as a stream, must give the same text either way: one
 // complete bmppic declaration whose rows match its dimension line, or
 // exactly one message. Anything else aborts, and so does any sanitizer
 // finding.
@@ -6,6 +7,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -74,14 +76,27 @@ void checkdeclaration(const std::string &text) {
     check.end();
 }
 
+// The text for the bytes, read by position when seekable, else as a stream.
+std::string convert(const std::string &bytes, bool seekable, Outcome &outcome) {
+    std::stringbuf input(bytes, std::ios_base::in);
+    std::ostringstream out;
+    const std::optional<std::uint64_t> size =
+        seekable ? std::optional<std::uint64_t>(bytes.size()) : std::nullopt;
+    outcome = convertinput(input, size, path, out);
+    return out.str();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    std::ostringstream out;
-    const Outcome outcome = convertbitmap({data, size}, path, out);
+    const std::string bytes(reinterpret_cast<const char *>(data), size);
+    Outcome outcome, streamed;
+    const std::string text = convert(bytes, true, outcome);
+    if (convert(bytes, false, streamed) != text || streamed != outcome)
+        std::abort();
     if (outcome == Outcome::converted)
-        checkdeclaration(out.str());
-    else if (out.str() != message(outcome, path))
+        checkdeclaration(text);
+    else if (outcome == Outcome::interrupted || text != message(outcome, path))
         std::abort();
     return 0;
 }

@@ -1,5 +1,6 @@
 // The conversion core called directly: field readers, header arithmetic at
-// the extremes, and text produced without a process.
+// the extremes, and text produced without a process from bytes in memory,
+// read by position and as a stream.
 #include "bitmaps.h"
 #include "tesselkorn.h"
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -24,6 +26,21 @@ std::vector<std::uint8_t> header(std::uint32_t width, std::uint32_t height, std:
     return bmp;
 }
 
+struct Converted {
+    Outcome outcome;
+    std::string text;
+};
+
+// Converts bytes held in memory: read by position as a file of `size`
+// bytes, or as a stream when size is nothing.
+Converted convert(const std::vector<std::uint8_t> &bytes, std::optional<std::uint64_t> size,
+                  std::string_view path = "pic.bmp") {
+    std::stringbuf input(std::string(bytes.begin(), bytes.end()), std::ios_base::in);
+    std::ostringstream out;
+    const Outcome outcome = convertinput(input, size, path, out);
+    return {outcome, out.str()};
+}
+
 } // namespace
 
 TEST(FieldReaders, LittleEndianAndBoundsChecked) {
@@ -38,7 +55,7 @@ TEST(FieldReaders, LittleEndianAndBoundsChecked) {
 
 TEST(Inspection, AbsurdHeaderInSmallFileIsTruncated) {
     const auto bmp = header(1u << 30, 1u << 30, 62);
-    const Inspection inspection = inspectbitmap(view(bmp));
+    const Inspection inspection = inspectbitmap(view(bmp), bmp.size());
     EXPECT_EQ(inspection.outcome, Outcome::truncated);
     // 62 + (2^30 - 1) * 2^27 + 2^27, computed without overflow.
     EXPECT_EQ(inspection.needed, 62 + (std::uint64_t{1} << 57));
@@ -47,25 +64,63 @@ TEST(Inspection, AbsurdHeaderInSmallFileIsTruncated) {
 TEST(Inspection, LargestFieldsDoNotOverflow) {
     // Width 2^31 - 1 and height -2^31 (top-down) at a pixel offset near 2^32.
     const auto bmp = header(0x7FFFFFFF, 0x80000000, 0xFFFFFFFF);
-    const Inspection inspection = inspectbitmap(view(bmp));
+    const Inspection inspection = inspectbitmap(view(bmp), bmp.size());
     EXPECT_EQ(inspection.outcome, Outcome::truncated);
     const std::uint64_t stride = std::uint64_t{1} << 28, rowbytes = std::uint64_t{1} << 28;
     EXPECT_EQ(inspection.needed,
               0xFFFFFFFFull + ((std::uint64_t{1} << 31) - 1) * stride + rowbytes);
 }
 
-TEST(Convert, RowsLongerThanTheOutputBlock) {
-    // 25000 bytes a row make 150000 characters: the text is handed on mid-row.
-    const Pixels pixels = randompixels(200000, 2, 4);
-    const auto bmp = encodebmp(pixels, {});
-    std::ostringstream out;
-    EXPECT_EQ(convertbitmap(view(bmp), "wide.bmp", out), Outcome::converted);
-    EXPECT_EQ(out.str(), expectedheader(pixels));
+class Convert : public ::testing::TestWithParam<std::tuple<std::uint32_t, std::uint32_t, bool>> {};
+
+TEST_P(Convert, SameTextFromFileAndStream) {
+    const auto [width, height, topdown] = GetParam();
+    const Pixels pixels = randompixels(width, height, width + height);
+    BmpLayout layout;
+    layout.topdown = topdown;
+    const auto bmp = encodebmp(pixels, layout);
+    for (const std::optional<std::uint64_t> size :
+         {std::optional<std::uint64_t>(bmp.size()), std::optional<std::uint64_t>()}) {
+        const Converted converted = convert(bmp, size);
+        EXPECT_EQ(converted.outcome, Outcome::converted);
+        EXPECT_EQ(converted.text, expectedheader(pixels)) << (size ? "file" : "stream");
+    }
 }
 
-TEST(Convert, MessageCarriesThePathVerbatim) {
+// Rows of 25000 bytes make 150000 characters, more than one output block;
+// rows longer than a read block or a held chunk (1 MiB) come in pieces; and
+// pictures larger than a read block are read in several, rows straddling
+// their edges.
+INSTANTIATE_TEST_SUITE_P(Pieces, Convert,
+                         ::testing::Values(std::make_tuple(200000u, 2u, false),
+                                           std::make_tuple(8400000u, 2u, false),
+                                           std::make_tuple(8400000u, 1u, true),
+                                           std::make_tuple(2100u, 4100u, false),
+                                           std::make_tuple(2100u, 4100u, true)));
+
+TEST(ConvertFailure, InputThatShrinksWhileRowsAreWrittenStopsWithoutMessage) {
+    // The size taken at the start promises more than the reads deliver,
+    // which end after the first read block of this top-down picture.
+    const Pixels pixels = randompixels(8000, 2100, 3);
+    BmpLayout topdown;
+    topdown.topdown = true;
+    auto bmp = encodebmp(pixels, topdown);
+    const std::uint64_t size = bmp.size();
+    bmp.resize(bmp.size() * 3 / 4);
+    const Converted converted = convert(bmp, size);
+    EXPECT_EQ(converted.outcome, Outcome::interrupted);
+    EXPECT_GT(converted.text.size(), 1000u);
+    EXPECT_EQ(expectedheader(pixels).compare(0, converted.text.size(), converted.text), 0);
+    EXPECT_EQ(exitstatus(converted.outcome, true), 1);
+}
+
+TEST(ConvertFailure, MessageCarriesThePathVerbatim) {
     const std::vector<std::uint8_t> text{'h', 'e', 'l', 'l', 'o'};
-    std::ostringstream out;
-    EXPECT_EQ(convertbitmap(view(text), "%s%n\\x.bmp", out), Outcome::notbitmap);
-    EXPECT_EQ(out.str(), "\n\nDatei %s%n\\x.bmp ist keine unkomprimierte s/w BMP-Datei ... \n\n");
+    for (const auto size :
+         {std::optional<std::uint64_t>(text.size()), std::optional<std::uint64_t>()}) {
+        const Converted converted = convert(text, size, "%s%n\\x.bmp");
+        EXPECT_EQ(converted.outcome, Outcome::notbitmap);
+        EXPECT_EQ(converted.text,
+                  "\n\nDatei %s%n\\x.bmp ist keine unkomprimierte s/w BMP-Datei ... \n\n");
+    }
 }
