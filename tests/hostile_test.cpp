@@ -1,10 +1,16 @@
 // Hostile input: every cut of a valid file, header fields with their high
-// bits set, and absurd dimensions. Each gives a correct header or exactly
-// one message with status 1, and absurd headers cost no memory.
+// bits set, absurd dimensions and huge or far-placed pictures. Each gives a
+// correct header or exactly one message with status 1, and memory follows
+// the rows a conversion must hold, not the file.
 #include "bitmaps.h"
+#include "bmpheader.h"
 #include "runner.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -115,21 +121,83 @@ TEST(AbsurdHeader, LargestOs2DimensionsAreTruncated) {
     EXPECT_EQ(result.out, truncated(file));
 }
 
-TEST(AbsurdHeader, CostsNoMemoryFromFileOrPipe) {
-    Scratch scratch;
-    const long baseline =
-        peakkib(quoted(scratch.write("small.bmp", encodebmp(randompixels(8, 8, 1), {}))));
-    ASSERT_GT(baseline, 0);
-    const auto absurd = quoted(scratch.write("absurd.bmp", absurdbitmap()));
-    const long fromfile = peakkib(absurd);
-    const long frompipe = peakkib("/dev/stdin", "cat " + absurd + " | ");
-    EXPECT_LE(fromfile, baseline + 1024);
-    EXPECT_LE(frompipe, baseline + 1024);
-    EXPECT_EQ(runtesselon("/dev/stdin", "cat " + absurd + " | ").out, truncated("/dev/stdin"));
+// A bitmap whose rows start at a far pixel offset; the bytes before them
+// are a hole in the file, which costs no disk.
+std::string writefar(const Scratch &scratch, const Pixels &pixels, std::uint64_t offset) {
+    auto bmp = encodebmp(pixels, {});
+    const std::size_t pixelstart = fgetint32(bmp.data() + 10);
+    const std::vector<std::uint8_t> rows(bmp.begin() + pixelstart, bmp.end());
+    bmp.resize(pixelstart);
+    put32(bmp, 10, static_cast<std::uint32_t>(offset));
+    const auto file = scratch.write("far.bmp", bmp);
+    std::ofstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(offset));
+    out.write(reinterpret_cast<const char *>(rows.data()),
+              static_cast<std::streamsize>(rows.size()));
+    return file;
+}
 
-    // The measurement sees memory that is used: an 8 MB picture is held once.
-    const long large =
-        peakkib(scratch.write("large.bmp", encodebmp(uniformpixels(8000, 8000, 1), {})));
-    EXPECT_GE(large, baseline + 7 * 1024);
-    EXPECT_LE(large, baseline + 8 * 1024 + 2048);
+// A bitmap of several hundred MB whose rows are a hole in the file: every
+// pixel has colour index 0. A negative height stores them top-down.
+std::string writesparse(const Scratch &scratch, const std::string &name, std::int32_t height) {
+    const std::uint32_t width = 16384, stride = width / 8;
+    auto bmp = encodebmp(uniformpixels(32, 1, 0), {});
+    bmp.resize(fgetint32(bmp.data() + 10));
+    put32(bmp, 18, width);
+    put32(bmp, 22, static_cast<std::uint32_t>(height));
+    const auto file = scratch.write(name, bmp);
+    std::filesystem::resize_file(file, bmp.size() + std::uint64_t{stride} * std::abs(height));
+    return file;
+}
+
+TEST(Memory, FilesCostTheSameWhateverTheirSizeOrOffset) {
+    Scratch scratch;
+    const Peak small = peakof(scratch.write("small.bmp", encodebmp(randompixels(16, 16, 1), {})));
+    ASSERT_EQ(small.status, 0);
+    ASSERT_GT(small.kib, 0);
+    const Pixels pixels = randompixels(16, 16, 2);
+    const auto far = writefar(scratch, pixels, 0xF0000000);
+    for (const std::string &file : {writesparse(scratch, "bottomup.bmp", 140000),
+                                    writesparse(scratch, "topdown.bmp", -140000), far,
+                                    scratch.write("absurd.bmp", absurdbitmap())}) {
+        const Peak peak = peakof(quoted(file));
+        EXPECT_EQ(peak.status, file.find("absurd") == std::string::npos ? 0 : 1) << file;
+        EXPECT_LE(peak.kib, small.kib + 4096) << file;
+    }
+    EXPECT_EQ(runtesselon(quoted(far)).out, expectedheader(pixels) + "\n");
+}
+
+TEST(Memory, PipesHoldOnlyTheRowsThatArrived) {
+    Scratch scratch;
+    const auto piped = [&](const std::string &file) {
+        return peakof("/dev/stdin", "cat " + quoted(file) + " | ");
+    };
+    const long small =
+        piped(scratch.write("small.bmp", encodebmp(randompixels(16, 16, 1), {}))).kib;
+    ASSERT_GT(small, 0);
+    const auto absurd = scratch.write("absurd.bmp", absurdbitmap());
+    EXPECT_LE(piped(absurd).kib, small + 1024);
+    EXPECT_EQ(runtesselon("/dev/stdin", "cat " + quoted(absurd) + " | ").out,
+              truncated("/dev/stdin"));
+
+    // The measurement sees memory that is used: the 8 MB of a bottom-up
+    // picture's rows are held until the last (its top row) has arrived.
+    const Peak large =
+        piped(scratch.write("large.bmp", encodebmp(uniformpixels(8000, 8000, 1), {})));
+    EXPECT_EQ(large.status, 0);
+    EXPECT_GE(large.kib, small + 7 * 1024);
+    EXPECT_LE(large.kib, small + 8 * 1024 + 2048);
+}
+
+TEST(Memory, PipeBeyondMemoryIsTooLarge) {
+#ifdef TESSELON_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+#endif
+    Scratch scratch;
+    const auto file = writesparse(scratch, "large.bmp", 140000);
+    const RunResult result =
+        runtesselon("/dev/stdin", "cat " + quoted(file) + " | " + underaddresslimit(96 * 1024));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, toolarge("/dev/stdin"));
+    EXPECT_EQ(result.err, "");
 }

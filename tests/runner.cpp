@@ -84,15 +84,23 @@ std::string truncated(const std::string &path) {
 std::string empty(const std::string &path) {
     return "\n\nDatei " + path + " enthaelt kein Bild ... \n\n\n";
 }
+std::string toolarge(const std::string &path) {
+    return "\n\nDatei " + path + " ist zu gross ... \n\n\n";
+}
 
-long peakkib(const std::string &arguments, const std::string &prefix) {
+Peak peakof(const std::string &arguments, const std::string &prefix) {
     Scratch scratch;
     const std::string report = scratch.path("peak");
-    shell(prefix + quoted(PEAKRSS_PATH) + " " + quoted(TESSELON_PATH) + " " + arguments +
-          " >/dev/null 2>" + quoted(report));
+    Peak peak;
+    peak.status = shell(prefix + quoted(PEAKRSS_PATH) + " --report " + quoted(report) + " " +
+                        quoted(TESSELON_PATH) + " " + arguments + " >/dev/null");
     try {
-        return std::stol(readfile(report));
+        peak.kib = std::stol(readfile(report));
     } catch (const std::exception &) {
-        return -1;
     }
+    return peak;
+}
+
+std::string underaddresslimit(long kib) {
+    return quoted(PEAKRSS_PATH) + " --limit-kib " + std::to_string(kib) + " --report /dev/null ";
 }

@@ -55,7 +55,17 @@ std::string notfound(const std::string &path);
 std::string notbitmap(const std::string &path);
 std::string truncated(const std::string &path);
 std::string empty(const std::string &path);
+std::string toolarge(const std::string &path);
 
-// Peak resident memory in KiB of one run of tesselon with arguments (shell
-// text), prefix before it as in runtesselon; standard output is discarded.
-long peakkib(const std::string &arguments, const std::string &prefix = "");
+struct Peak {
+    int status = -1; // exit status of the run
+    long kib = -1;   // its peak resident memory
+};
+
+// One run of tesselon with arguments (shell text), prefix before it as in
+// runtesselon; standard output is discarded.
+Peak peakof(const std::string &arguments, const std::string &prefix = "");
+
+// The command prefix that runs what follows with at most kib KiB of
+// address space.
+std::string underaddresslimit(long kib);
