@@ -73,13 +73,51 @@ Outcome convertinput(std::streambuf &input, std::optional<std::uint64_t> size,
     return outcome;
 }
 
-Outcome loadswbmp(const char *path, std::ostream &out) {
+Outcome loadswbmp(const std::filesystem::path &path, std::ostream &out) {
     const std::optional<OpenInput> input = openinput(path);
     if (!input) {
-        out << message(Outcome::notfound, path);
+        out << message(Outcome::notfound, shownpath(path));
         return Outcome::notfound;
     }
-    return convertinput(*input->file, input->size, path, out);
+    return convertinput(*input->file, input->size, shownpath(path), out);
+}
+
+std::string shownpath(const std::filesystem::path &path) {
+#ifdef _WIN32
+    const std::wstring &name = path.native();
+    return utf8fromutf16(std::u16string(name.begin(), name.end()));
+#else
+    return path.native();
+#endif
+}
+
+std::string utf8fromutf16(std::u16string_view units) {
+    std::string text;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t code = units[i];
+        const bool high = code >= 0xD800 && code < 0xDC00;
+        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
+            code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00u);
+        else if (code >= 0xD800 && code < 0xE000)
+            code = 0xFFFD;
+        const auto byte = [&text](char32_t value) { text += static_cast<char>(value); };
+        if (code < 0x80) {
+            byte(code);
+        } else if (code < 0x800) {
+            byte(0xC0 | code >> 6);
+            byte(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            byte(0xE0 | code >> 12);
+            byte(0x80 | (code >> 6 & 0x3F));
+            byte(0x80 | (code & 0x3F));
+        } else {
+            byte(0xF0 | code >> 18);
+            byte(0x80 | (code >> 12 & 0x3F));
+            byte(0x80 | (code >> 6 & 0x3F));
+            byte(0x80 | (code & 0x3F));
+        }
+    }
+    return text;
 }
 
 int exitstatus(Outcome outcome, bool written) {

@@ -6,6 +6,7 @@
 #include "headertext.h"
 #include "input.h"
 
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <streambuf>
@@ -24,7 +25,14 @@ Outcome convertinput(std::streambuf &input, std::optional<std::uint64_t> size,
                      std::string_view path, std::ostream &out);
 
 // Opens the file named by path and converts it onto out.
-Outcome loadswbmp(const char *path, std::ostream &out);
+Outcome loadswbmp(const std::filesystem::path &path, std::ostream &out);
+
+// The path as messages show it: its bytes as given on POSIX systems; on
+// Windows, where names are UTF-16, in UTF-8.
+std::string shownpath(const std::filesystem::path &path);
+
+// UTF-16 in UTF-8; a lone surrogate, which has no UTF-8 form, becomes U+FFFD.
+std::string utf8fromutf16(std::u16string_view units);
 
 // The process exit status after a conversion: 0 when the header text was
 // written completely, 1 after a message, a failed read or a failed write.

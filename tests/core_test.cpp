@@ -124,3 +124,12 @@ TEST(ConvertFailure, MessageCarriesThePathVerbatim) {
                   "\n\nDatei %s%n\\x.bmp ist keine unkomprimierte s/w BMP-Datei ... \n\n");
     }
 }
+
+TEST(Names, Utf16ShownAsUtf8) {
+    EXPECT_EQ(utf8fromutf16(u"fehlt_\u00F6.bmp"), "fehlt_\xC3\xB6.bmp");
+    EXPECT_EQ(utf8fromutf16(u"\u30ED\u30B4 1"), "\xE3\x83\xAD\xE3\x82\xB4 1");
+    EXPECT_EQ(utf8fromutf16(u"\U0001F600"), "\xF0\x9F\x98\x80"); // a surrogate pair
+    // Lone surrogates, which Windows names may hold, have no UTF-8 form.
+    EXPECT_EQ(utf8fromutf16(std::u16string{0xD83D, u'a', 0xDE00}), "\xEF\xBF\xBD"
+                                                                   "a\xEF\xBF\xBD");
+}
