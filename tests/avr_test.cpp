@@ -62,7 +62,7 @@ TEST_P(OnTheChip, FirmwareReadsBackEveryByte) {
     const auto bmp = scratch.write("picture.bmp", encodebmp(pixels, {}));
     const std::string makefile = std::string(TESSELON_SOURCE_DIR) + "/examples/avr/Makefile";
     ASSERT_EQ(shell("make -s -f " + quoted(makefile) + " PICTURE=" + quoted(bmp) +
-                    " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(TESSELON_PATH) +
+                    " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(buildprogram()) +
                     " all >" + quoted(scratch.path("make.log")) + " 2>&1"),
               0)
         << readfile(scratch.path("make.log"));

@@ -197,11 +197,11 @@ TEST(CommandLine, FilesThatOnlyOthersMayWriteOrRead) {
     const auto program = scratch.path("tesselon");
     ASSERT_EQ(shell("cp " + quoted(TESSELON_PATH) + " " + quoted(program)), 0);
 
-    const RunResult converted = runtesselon(quoted(readonly), *unprivileged, program);
+    const RunResult converted = runtesselon(quoted(readonly), *unprivileged, buildprogram(program));
     EXPECT_EQ(converted.status, 0);
     EXPECT_EQ(converted.out, expectedheader(pixels) + "\n");
 
-    const RunResult refused = runtesselon(quoted(unreadable), *unprivileged, program);
+    const RunResult refused = runtesselon(quoted(unreadable), *unprivileged, buildprogram(program));
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, notfound(unreadable));
 }
@@ -225,5 +225,5 @@ TEST(CommandLine, PipeConvertsLikeTheFile) {
 TEST(CommandLine, FailedWriteIsNoSuccess) {
     Scratch scratch;
     const auto file = scratch.write("pic.bmp", encodebmp(randompixels(64, 64, 2), {}));
-    EXPECT_EQ(shell(quoted(TESSELON_PATH) + " " + quoted(file) + " >/dev/full"), 1);
+    EXPECT_EQ(shell(buildprogram() + " " + quoted(file) + " >/dev/full"), 1);
 }

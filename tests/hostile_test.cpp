@@ -121,22 +121,6 @@ TEST(AbsurdHeader, LargestOs2DimensionsAreTruncated) {
     EXPECT_EQ(result.out, truncated(file));
 }
 
-// A bitmap whose rows start at a far pixel offset; the bytes before them
-// are a hole in the file, which costs no disk.
-std::string writefar(const Scratch &scratch, const Pixels &pixels, std::uint64_t offset) {
-    auto bmp = encodebmp(pixels, {});
-    const std::size_t pixelstart = fgetint32(bmp.data() + 10);
-    const std::vector<std::uint8_t> rows(bmp.begin() + pixelstart, bmp.end());
-    bmp.resize(pixelstart);
-    put32(bmp, 10, static_cast<std::uint32_t>(offset));
-    const auto file = scratch.write("far.bmp", bmp);
-    std::ofstream out(file, std::ios::binary | std::ios::in | std::ios::out);
-    out.seekp(static_cast<std::streamoff>(offset));
-    out.write(reinterpret_cast<const char *>(rows.data()),
-              static_cast<std::streamsize>(rows.size()));
-    return file;
-}
-
 // A bitmap of several hundred MB whose rows are a hole in the file: every
 // pixel has colour index 0. A negative height stores them top-down.
 std::string writesparse(const Scratch &scratch, const std::string &name, std::int32_t height) {
@@ -156,7 +140,7 @@ TEST(Memory, FilesCostTheSameWhateverTheirSizeOrOffset) {
     ASSERT_EQ(small.status, 0);
     ASSERT_GT(small.kib, 0);
     const Pixels pixels = randompixels(16, 16, 2);
-    const auto far = writefar(scratch, pixels, 0xF0000000);
+    const auto far = scratch.writeat("far.bmp", encodebmp(pixels, {}), 0xF0000000);
     for (const std::string &file : {writesparse(scratch, "bottomup.bmp", 140000),
                                     writesparse(scratch, "topdown.bmp", -140000), far,
                                     scratch.write("absurd.bmp", absurdbitmap())}) {
@@ -196,7 +180,7 @@ TEST(Memory, PipeBeyondMemoryIsTooLarge) {
     Scratch scratch;
     const auto file = writesparse(scratch, "large.bmp", 140000);
     const RunResult result =
-        runtesselon("/dev/stdin", "cat " + quoted(file) + " | " + underaddresslimit(96 * 1024));
+        runtesselon("/dev/stdin", "cat " + quoted(file) + " | ", limitedtesselon(96 * 1024));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, toolarge("/dev/stdin"));
     EXPECT_EQ(result.err, "");

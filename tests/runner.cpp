@@ -1,5 +1,7 @@
 #include "runner.h"
 
+#include "bitmaps.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -28,6 +30,20 @@ std::string Scratch::write(const std::string &name, const std::vector<std::uint8
     return file;
 }
 
+std::string Scratch::writeat(const std::string &name, std::vector<std::uint8_t> bmp,
+                             std::uint64_t pixeloffset) const {
+    const std::size_t pixelstart = bmp.at(10) | bmp.at(11) << 8 | bmp.at(12) << 16;
+    const std::vector<std::uint8_t> rows(bmp.begin() + pixelstart, bmp.end());
+    bmp.resize(pixelstart);
+    put32(bmp, 10, static_cast<std::uint32_t>(pixeloffset));
+    const std::string file = write(name, bmp);
+    std::ofstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(pixeloffset));
+    out.write(reinterpret_cast<const char *>(rows.data()),
+              static_cast<std::streamsize>(rows.size()));
+    return file;
+}
+
 std::string quoted(const std::string &word) {
     std::string text = "'";
     for (char c : word)
@@ -42,14 +58,18 @@ std::string readfile(const std::string &path) {
     return text.str();
 }
 
+std::string buildprogram(const std::string &path) {
+    const std::string emulator = TESSELON_EMULATOR;
+    return (emulator.empty() ? "" : emulator + " ") + quoted(path);
+}
+
 RunResult runtesselon(const std::string &arguments, const std::string &prefix,
-                      const std::string &program) {
+                      const std::string &command) {
     Scratch scratch;
     const std::string out = scratch.path("stdout"), err = scratch.path("stderr");
-    const std::string command =
-        prefix + quoted(program) + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err);
     RunResult result;
-    result.status = shell(command);
+    result.status =
+        shell(prefix + command + " " + arguments + " >" + quoted(out) + " 2>" + quoted(err));
     result.out = readfile(out);
     result.err = readfile(err);
     return result;
@@ -92,8 +112,8 @@ Peak peakof(const std::string &arguments, const std::string &prefix) {
     Scratch scratch;
     const std::string report = scratch.path("peak");
     Peak peak;
-    peak.status = shell(prefix + quoted(PEAKRSS_PATH) + " --report " + quoted(report) + " " +
-                        quoted(TESSELON_PATH) + " " + arguments + " >/dev/null");
+    peak.status = shell(prefix + buildprogram(PEAKRSS_PATH) + " --report " + quoted(report) + " " +
+                        buildprogram() + " " + arguments + " >/dev/null");
     try {
         peak.kib = std::stol(readfile(report));
     } catch (const std::exception &) {
@@ -101,6 +121,10 @@ Peak peakof(const std::string &arguments, const std::string &prefix) {
     return peak;
 }
 
-std::string underaddresslimit(long kib) {
-    return quoted(PEAKRSS_PATH) + " --limit-kib " + std::to_string(kib) + " --report /dev/null ";
+std::string limitedtesselon(long kib) {
+    const std::string emulator = TESSELON_EMULATOR;
+    if (!emulator.empty())
+        return emulator + " -R " + std::to_string(kib * 1024) + " " + quoted(TESSELON_PATH);
+    return buildprogram(PEAKRSS_PATH) + " --limit-kib " + std::to_string(kib) +
+           " --report /dev/null " + quoted(TESSELON_PATH);
 }

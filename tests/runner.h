@@ -22,6 +22,10 @@ class Scratch {
 
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
     std::string write(const std::string &name, const std::vector<std::uint8_t> &bytes) const;
+    // Writes a bitmap with its rows moved to pixeloffset; the bytes before
+    // them are a hole in the file, which costs no disk.
+    std::string writeat(const std::string &name, std::vector<std::uint8_t> bmp,
+                        std::uint64_t pixeloffset) const;
 
   private:
     std::string dir_;
@@ -30,11 +34,15 @@ class Scratch {
 // Quotes one word for the shell.
 std::string quoted(const std::string &word);
 
+// The shell text that runs a program of this build, tesselon by default:
+// through the emulator the build names, if any (a 32-bit build here).
+std::string buildprogram(const std::string &path = TESSELON_PATH);
+
 // Runs "tesselon <arguments>" through the shell; arguments are shell text
 // (quote paths with quoted()), prefix comes before the command (a pipe, say),
-// program is the executable to run.
+// command is the shell text of the program to run.
 RunResult runtesselon(const std::string &arguments, const std::string &prefix = "",
-                      const std::string &program = TESSELON_PATH);
+                      const std::string &command = buildprogram());
 
 // The command prefix that runs what follows as an unprivileged user ("" when
 // the tests already run as one), or nothing when root has no way to drop
@@ -66,6 +74,7 @@ struct Peak {
 // runtesselon; standard output is discarded.
 Peak peakof(const std::string &arguments, const std::string &prefix = "");
 
-// The command prefix that runs what follows with at most kib KiB of
-// address space.
-std::string underaddresslimit(long kib);
+// The shell text that runs tesselon with at most kib KiB of address space:
+// set by the launcher, or, under qemu, which keeps such limits from the
+// program it runs, as the size of the program's reserved address space.
+std::string limitedtesselon(long kib);

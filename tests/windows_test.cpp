@@ -16,8 +16,10 @@ std::string withcrlf(const std::string &text) {
 
 struct WindowsCase {
     const char *name;
-    std::vector<std::uint8_t> (*bitmap)(); // written as pic.bmp in the working folder
+    std::vector<std::uint8_t> (*bitmap)(); // written as `file` in the working folder
     const char *arguments;
+    const char *file = "pic.bmp";
+    std::uint64_t pixeloffset = 0; // rows moved this far into the file, when set
 };
 
 void PrintTo(const WindowsCase &c, std::ostream *out) {
@@ -45,11 +47,14 @@ TEST_P(UnderWine, SameTextWithCrLf) {
         GTEST_SKIP() << "wine is not installed (Debian: wine64)";
     const WindowsCase c = GetParam();
     Scratch scratch;
-    scratch.write("pic.bmp", c.bitmap());
+    if (c.pixeloffset)
+        scratch.writeat(c.file, c.bitmap(), c.pixeloffset);
+    else
+        scratch.write(c.file, c.bitmap());
     const std::string here = "cd " + quoted(scratch.path("")) + " && ";
     const RunResult native = runtesselon(c.arguments, here);
     const RunResult windows =
-        runtesselon(quoted(exe) + " " + c.arguments, here + "WINEDEBUG=-all ", "wine");
+        runtesselon(c.arguments, here + "WINEDEBUG=-all ", "wine " + quoted(exe));
     EXPECT_EQ(windows.status, native.status);
     EXPECT_EQ(windows.out, withcrlf(native.out));
     EXPECT_NE(native.out, "");
@@ -86,6 +91,18 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "pic.bmp"},
         WindowsCase{"NotFound", [] { return std::vector<std::uint8_t>{}; }, "missing%n.bmp"},
+        // Names in any script open as they are; a message shows them in UTF-8.
+        WindowsCase{"GermanName", [] { return encodebmp(tenbytwo(), {}); }, "'Grüße.bmp'",
+                    "Grüße.bmp"},
+        WindowsCase{"CyrillicName", [] { return encodebmp(randompixels(33, 7, 5), {}); },
+                    "'логотип.bmp'", "логотип.bmp"},
+        WindowsCase{"JapaneseNameWithBlank", [] { return encodebmp(randompixels(9, 4, 6), {}); },
+                    "'ロゴ 1.bmp'", "ロゴ 1.bmp"},
+        WindowsCase{"MissingGermanName", [] { return std::vector<std::uint8_t>{}; },
+                    "'fehlt_ö.bmp'"},
+        // Rows behind a pixel offset near 4 GiB, read by position.
+        WindowsCase{"FarOffset", [] { return encodebmp(randompixels(16, 16, 7), {}); }, "pic.bmp",
+                    "pic.bmp", 0xF0000000},
         WindowsCase{"UsageWithoutArgument", [] { return std::vector<std::uint8_t>{}; }, ""},
         WindowsCase{"UsageWithTwoArguments", [] { return encodebmp(tenbytwo(), {}); },
                     "pic.bmp pic.bmp"}),
