@@ -1,5 +1,6 @@
 // Bitmaps from real image programs: a PBM written by the test is turned into
-// BMPs by netpbm, ImageMagick and Pillow, and tesselon must give the bytes
+// BMPs by netpbm, ImageMagick, GraphicsMagick, Pillow and GIMP, and tesselon
+// must give the bytes
 // that the PBM's pixels and the colour of the file's first colour-table
 // entry call for.
 #include "bitmaps.h"
@@ -47,12 +48,12 @@ std::optional<std::string> pillow() {
     return firstinstalled({"/usr/bin/python3", "python3"}, " -c 'import PIL'");
 }
 
-enum class Tool { netpbm, imagemagick, pillow };
+enum class Tool { netpbm, imagemagick, graphicsmagick, pillow, gimp };
 
 struct Program {
     const char *name;
     Tool tool;
-    const char *command;           // {in}, {out}, {map}; {im} and {py} stand for the tools
+    const char *command;           // {in}, {out}, {map}; {tool} stands for the tool
     std::uint32_t headersize = 40; // of the bitmap it writes: 12, 40 or at least 108
     bool negates = false;          // the program inverts the pixels
 };
@@ -74,9 +75,17 @@ std::optional<std::string> commandfor(const Program &program, const Scratch &scr
         tool = imagemagick();
         reason = "ImageMagick is not installed";
         break;
+    case Tool::graphicsmagick:
+        tool = firstinstalled({"gm"});
+        reason = "GraphicsMagick (graphicsmagick) is not installed";
+        break;
     case Tool::pillow:
         tool = pillow();
         reason = "Python with Pillow (python3-pil) is not installed";
+        break;
+    case Tool::gimp:
+        tool = firstinstalled({"gimp-console"});
+        reason = "GIMP (gimp) is not installed";
         break;
     }
     if (!tool)
@@ -85,8 +94,7 @@ std::optional<std::string> commandfor(const Program &program, const Scratch &scr
     const std::pair<std::string, std::string> fills[] = {{"{in}", quoted(scratch.path("in.pbm"))},
                                                          {"{out}", quoted(scratch.path("out.bmp"))},
                                                          {"{map}", quoted(scratch.path("map.ppm"))},
-                                                         {"{im}", *tool},
-                                                         {"{py}", *tool}};
+                                                         {"{tool}", *tool}};
     for (const auto &[mark, text] : fills)
         for (std::size_t at; (at = command.find(mark)) != std::string::npos;)
             command.replace(at, mark.size(), text);
@@ -98,20 +106,36 @@ const Program programs[] = {
     {"NetpbmOs2", Tool::netpbm, "ppmtobmp -os2 {in} >{out}", 12},
     // A colour map file sets the table order: white first.
     {"NetpbmWhiteFirst", Tool::netpbm, "ppmtoppm <{in} | ppmtobmp -mapfile={map} >{out}"},
-    {"ImageMagickBmp3", Tool::imagemagick, "{im} {in} -type bilevel BMP3:{out}"},
-    {"ImageMagickBmp5", Tool::imagemagick, "{im} {in} -type bilevel BMP:{out}", 108},
-    {"ImageMagickNegated", Tool::imagemagick, "{im} {in} -negate -type bilevel BMP3:{out}", 40,
+    {"ImageMagickBmp3", Tool::imagemagick, "{tool} {in} -type bilevel BMP3:{out}"},
+    {"ImageMagickBmp5", Tool::imagemagick, "{tool} {in} -type bilevel BMP:{out}", 108},
+    {"ImageMagickNegated", Tool::imagemagick, "{tool} {in} -negate -type bilevel BMP3:{out}", 40,
      true},
+    {"GraphicsMagick", Tool::graphicsmagick, "{tool} convert {in} BMP3:{out}"},
     {"Pillow", Tool::pillow,
-     "{py} -c 'import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])' {in} "
+     "{tool} -c 'import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])' "
+     "{in} "
      "{out}"},
 };
 
+// GIMP in batch mode, all sizes in one run because each start takes seconds:
+// Script-Fu loads each PBM, makes it indexed with the 1-bit mono palette
+// and saves it as BMP.
+const Program gimp{"Gimp", Tool::gimp, "{tool}", 124};
+const char gimpscript[] =
+    "(define (tobmp in out)"
+    "  (let ((image (car (gimp-file-load RUN-NONINTERACTIVE in in))))"
+    "    (if (= (car (gimp-image-base-type image)) INDEXED) (gimp-image-convert-rgb image))"
+    "    (gimp-image-convert-indexed image CONVERT-DITHER-NONE CONVERT-PALETTE-MONO 2 FALSE FALSE"
+    "     \"\")"
+    "    (file-bmp-save RUN-NONINTERACTIVE image (car (gimp-image-get-active-drawable image))"
+    "     out out)"
+    "    (gimp-image-delete image)))";
+
 const Program truecolour[] = {
     {"Netpbm", Tool::netpbm, "ppmtobmp -bpp=24 {in} >{out}"},
-    {"ImageMagick", Tool::imagemagick, "{im} {in} -type truecolor BMP3:{out}"},
+    {"ImageMagick", Tool::imagemagick, "{tool} {in} -type truecolor BMP3:{out}"},
     {"Pillow", Tool::pillow,
-     "{py} -c 'import sys; from PIL import Image; "
+     "{tool} -c 'import sys; from PIL import Image; "
      "Image.open(sys.argv[1]).convert(\"RGB\").save(sys.argv[2])' "
      "{in} {out}"},
 };
@@ -136,20 +160,20 @@ std::vector<std::uint8_t> makebmp(const std::string &command, const Pixels &blac
     return std::vector<std::uint8_t>(bmp.begin(), bmp.end());
 }
 
-class FromImageProgram : public ::testing::TestWithParam<std::tuple<Program, Size>> {};
+// Sizes of the pictures every program converts.
+const Size sizes[] = {{1, 1}, {10, 2}, {33, 7}, {84, 48}, {130, 5}};
 
-} // namespace
+// The black pixels of the test picture of a size.
+Pixels picturefor(const Size &size) {
+    return randompixels(size.width, size.height, size.width * 7 + size.height);
+}
 
-TEST_P(FromImageProgram, OneBitsForTheFirstTableColour) {
-    const auto &[program, size] = GetParam();
-    Scratch scratch;
-    std::string reason;
-    const auto command = commandfor(program, scratch, reason);
-    if (!command)
-        GTEST_SKIP() << reason;
-    const Pixels black = randompixels(size.width, size.height, size.width * 7 + size.height);
-    const auto bmp = makebmp(*command, black, scratch);
-    ASSERT_GE(bmp.size(), 26u);
+// Checks the header kind and colour table of a program's BMP of the black
+// pixels, and that tesselon gives the bytes the first table colour calls for.
+void expectconverts(const Program &program, const Pixels &black, const std::string &path) {
+    const std::string text = readfile(path);
+    const std::vector<std::uint8_t> bmp(text.begin(), text.end());
+    ASSERT_GE(bmp.size(), 26u) << path;
 
     const std::uint32_t headersize = bmp[14] | bmp[15] << 8;
     if (program.headersize >= 108) {
@@ -173,15 +197,55 @@ TEST_P(FromImageProgram, OneBitsForTheFirstTableColour) {
         const bool isblack = (index == 1) != program.negates;
         index = isblack == firstblack ? 0 : 1;
     }
-    const RunResult result = runtesselon(quoted(scratch.path("out.bmp")));
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, expectedheader(indices) + "\n");
+    const RunResult result = runtesselon(quoted(path));
+    EXPECT_EQ(result.status, 0) << path;
+    EXPECT_EQ(result.out, expectedheader(indices) + "\n") << path;
+}
+
+class FromImageProgram : public ::testing::TestWithParam<std::tuple<Program, Size>> {};
+
+} // namespace
+
+TEST_P(FromImageProgram, OneBitsForTheFirstTableColour) {
+    const auto &[program, size] = GetParam();
+    Scratch scratch;
+    std::string reason;
+    const auto command = commandfor(program, scratch, reason);
+    if (!command)
+        GTEST_SKIP() << reason;
+    const Pixels black = picturefor(size);
+    makebmp(*command, black, scratch);
+    expectconverts(program, black, scratch.path("out.bmp"));
+}
+
+TEST(FromGimp, OneBitsForTheFirstTableColour) {
+    Scratch scratch;
+    std::string reason;
+    const auto tool = commandfor(gimp, scratch, reason);
+    if (!tool)
+        GTEST_SKIP() << reason;
+    std::string calls;
+    for (const Size &size : sizes) {
+        const std::string name = std::to_string(size.width) + "x" + std::to_string(size.height);
+        scratch.write(name + ".pbm", encodepbm(picturefor(size)));
+        calls += "(tobmp \"" + scratch.path(name + ".pbm") + "\" \"" + scratch.path(name + ".bmp") +
+                 "\")";
+    }
+    // GIMP keeps its settings under HOME: a fresh one, in the scratch folder.
+    const std::string command =
+        "cd " + quoted(scratch.path("")) + " && HOME=" + quoted(scratch.path("")) + " " + *tool +
+        " -i -d -f -b " + quoted("(begin " + std::string(gimpscript) + calls + ")") +
+        " -b '(gimp-quit 0)' >/dev/null 2>&1";
+    ASSERT_EQ(shell(command), 0) << command;
+    for (const Size &size : sizes)
+        expectconverts(
+            gimp, picturefor(size),
+            scratch.path(std::to_string(size.width) + "x" + std::to_string(size.height) + ".bmp"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, FromImageProgram,
                          ::testing::Combine(::testing::ValuesIn(programs),
-                                            ::testing::Values(Size{1, 1}, Size{10, 2}, Size{33, 7},
-                                                              Size{84, 48}, Size{130, 5})),
+                                            ::testing::ValuesIn(sizes)),
                          [](const auto &info) {
                              const Size size = std::get<1>(info.param);
                              return std::string(std::get<0>(info.param).name) + "_" +
