@@ -12,7 +12,7 @@ constexpr std::uint64_t heldchunk = std::uint64_t{1} << 20;  // bytes of held ro
 constexpr std::uint64_t skiplimit = std::uint64_t{1} << 16;  // bytes of a stream dropped at once
 
 // Reads up to count bytes; the number read, or nothing when the input failed.
-// A file stream reports a failed read (a directory, an I/O error) by throwing.
+// A file stream reports a failed read (an I/O error) by throwing.
 std::optional<std::size_t> readbytes(std::streambuf &input, std::uint8_t *bytes,
                                      std::size_t count) {
     try {
