@@ -20,9 +20,11 @@ struct Picture {
     std::uint64_t rowbytes;    // output bytes per row, eight pixels a byte
     std::uint64_t end;         // one past the last byte the output is made from
 
-    // File offset of output row `row` (0 is the top).
+    // Position in file order of output row `row` (0 is the top).
+    std::uint64_t storedrow(std::uint64_t row) const { return topdown ? row : height - 1 - row; }
+    // File offset of output row `row`.
     std::uint64_t rowoffset(std::uint64_t row) const {
-        return pixeloffset + (topdown ? row : height - 1 - row) * stride;
+        return pixeloffset + storedrow(row) * stride;
     }
 };
 

@@ -193,8 +193,7 @@ Outcome HeldRows::hold(std::streambuf &input, const Picture &picture, ByteView h
 }
 
 ByteView HeldRows::fetch(std::uint64_t row, std::uint64_t start, std::uint64_t count) {
-    const std::uint64_t stored = picture_.topdown ? row : picture_.height - 1 - row;
-    const std::uint64_t kept = stored * picture_.rowbytes + start;
+    const std::uint64_t kept = picture_.storedrow(row) * picture_.rowbytes + start;
     const std::uint64_t within = kept % heldchunk;
     return {chunks_[static_cast<std::size_t>(kept / heldchunk)].get() + within,
             static_cast<std::size_t>(std::min(count, heldchunk - within))};
