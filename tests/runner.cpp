@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "bitmaps.h"
+#include "bmpheader.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -32,7 +33,7 @@ std::string Scratch::write(const std::string &name, const std::vector<std::uint8
 
 std::string Scratch::writeat(const std::string &name, std::vector<std::uint8_t> bmp,
                              std::uint64_t pixeloffset) const {
-    const std::size_t pixelstart = bmp.at(10) | bmp.at(11) << 8 | bmp.at(12) << 16;
+    const std::size_t pixelstart = fgetint32(bmp.data() + 10);
     const std::vector<std::uint8_t> rows(bmp.begin() + pixelstart, bmp.end());
     bmp.resize(pixelstart);
     put32(bmp, 10, static_cast<std::uint32_t>(pixeloffset));
