@@ -2,6 +2,11 @@
 
 #include <new>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace {
 
 Outcome written(bool complete) {
@@ -84,40 +89,20 @@ Outcome loadswbmp(const std::filesystem::path &path, std::ostream &out) {
 
 std::string shownpath(const std::filesystem::path &path) {
 #ifdef _WIN32
+    // Windows' own conversion; a lone surrogate, which has no UTF-8 form,
+    // becomes U+FFFD.
     const std::wstring &name = path.native();
-    return utf8fromutf16(std::u16string(name.begin(), name.end()));
+    if (name.empty())
+        return {};
+    const int length = static_cast<int>(name.size());
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, name.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, name.data(), length, text.data(), bytes, nullptr, nullptr);
+    return text;
 #else
     return path.native();
 #endif
-}
-
-std::string utf8fromutf16(std::u16string_view units) {
-    std::string text;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        char32_t code = units[i];
-        const bool high = code >= 0xD800 && code < 0xDC00;
-        if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-            code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00u);
-        else if (code >= 0xD800 && code < 0xE000)
-            code = 0xFFFD;
-        const auto byte = [&text](char32_t value) { text += static_cast<char>(value); };
-        if (code < 0x80) {
-            byte(code);
-        } else if (code < 0x800) {
-            byte(0xC0 | code >> 6);
-            byte(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            byte(0xE0 | code >> 12);
-            byte(0x80 | (code >> 6 & 0x3F));
-            byte(0x80 | (code & 0x3F));
-        } else {
-            byte(0xF0 | code >> 18);
-            byte(0x80 | (code >> 12 & 0x3F));
-            byte(0x80 | (code >> 6 & 0x3F));
-            byte(0x80 | (code & 0x3F));
-        }
-    }
-    return text;
 }
 
 int exitstatus(Outcome outcome, bool written) {

@@ -31,9 +31,6 @@ Outcome loadswbmp(const std::filesystem::path &path, std::ostream &out);
 // Windows, where names are UTF-16, in UTF-8.
 std::string shownpath(const std::filesystem::path &path);
 
-// UTF-16 in UTF-8; a lone surrogate, which has no UTF-8 form, becomes U+FFFD.
-std::string utf8fromutf16(std::u16string_view units);
-
 // The process exit status after a conversion: 0 when the header text was
 // written completely, 1 after a message, a failed read or a failed write.
 int exitstatus(Outcome outcome, bool written);

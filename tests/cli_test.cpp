@@ -107,7 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // Beyond the old limits: rows wider than 2040 pixels and
                       // stored rows of more than 32767 bytes.
                       GeometryCase{2041, 2, 40, false, 0xFF}, GeometryCase{4100, 3, 40, true, 0xFF},
-                      GeometryCase{800, 400, 40, false, 0xFF}));
+                      GeometryCase{800, 400, 40, false, 0xFF},
+                      // The last row ends exactly where an output block is full.
+                      GeometryCase{1584, 111, 40, false, 0xFF}));
 
 struct RefusalCase {
     const char *name;
@@ -131,13 +133,29 @@ TEST_P(Refusal, PrintsOneMessageAndFails) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, c.message(file));
     EXPECT_EQ(result.err, "");
+    // A pipe is read once, asking no more bytes than each field needs.
+    const RunResult piped = runtesselon("/dev/stdin", "cat " + quoted(file) + " | ");
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.out, c.message("/dev/stdin"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     BadInput, Refusal,
     ::testing::Values(
         RefusalCase{"NoSignature", [](auto &b) { b[0] = 'P'; }, notbitmap},
+        RefusalCase{"Os2ArraySignature", [](auto &b) { b[1] = 'A'; }, notbitmap}, // "BA"
+        RefusalCase{"OnlyAnotherSignature",
+                    [](auto &b) {
+                        b = {'P', 'K'};
+                    },
+                    notbitmap},
+        RefusalCase{"HeaderSize0", [](auto &b) { put32(b, 14, 0); }, notbitmap},
+        RefusalCase{"HeaderSize8", [](auto &b) { put32(b, 14, 8); }, notbitmap},
         RefusalCase{"HeaderSize20", [](auto &b) { put32(b, 14, 20); }, notbitmap},
+        RefusalCase{"HeaderSize20EndsAfterIt", [](auto &b) { put32(b, 14, 20), b.resize(18); },
+                    notbitmap},
+        RefusalCase{"HeaderSize39", [](auto &b) { put32(b, 14, 39); }, notbitmap},
+        RefusalCase{"NoBits", [](auto &b) { put16(b, 28, 0); }, notbitmap},
         RefusalCase{"TwentyFourBits", [](auto &b) { put16(b, 28, 24); }, notbitmap},
         RefusalCase{"RunLengthCompressed", [](auto &b) { put32(b, 30, 1); }, notbitmap},
         RefusalCase{"NegativeWidth", [](auto &b) { put32(b, 18, 0xFFFFFFEC); }, notbitmap},

@@ -71,32 +71,51 @@ TEST(Inspection, LargestFieldsDoNotOverflow) {
               0xFFFFFFFFull + ((std::uint64_t{1} << 31) - 1) * stride + rowbytes);
 }
 
-class Convert : public ::testing::TestWithParam<std::tuple<std::uint32_t, std::uint32_t, bool>> {};
+struct ConvertCase {
+    std::uint32_t width;
+    std::uint32_t height;
+    bool topdown;
+    std::uint32_t pixeloffset = 0; // when set: rows moved there, or, inside the
+                                   // headers, the field alone pointing back
+};
+
+class Convert : public ::testing::TestWithParam<ConvertCase> {};
 
 TEST_P(Convert, SameTextFromFileAndStream) {
-    const auto [width, height, topdown] = GetParam();
-    const Pixels pixels = randompixels(width, height, width + height);
+    const ConvertCase c = GetParam();
+    const Pixels pixels = randompixels(c.width, c.height, c.width + c.height);
     BmpLayout layout;
-    layout.topdown = topdown;
-    const auto bmp = encodebmp(pixels, layout);
-    for (const std::optional<std::uint64_t> size :
-         {std::optional<std::uint64_t>(bmp.size()), std::optional<std::uint64_t>()}) {
-        const Converted converted = convert(bmp, size);
-        EXPECT_EQ(converted.outcome, Outcome::converted);
-        EXPECT_EQ(converted.text, expectedheader(pixels)) << (size ? "file" : "stream");
+    layout.topdown = c.topdown;
+    auto bmp = encodebmp(pixels, layout);
+    const std::uint32_t rowsat = fgetint32(bmp.data() + 10);
+    if (c.pixeloffset > rowsat) {
+        const std::vector<std::uint8_t> rows(bmp.begin() + rowsat, bmp.end());
+        bmp.resize(c.pixeloffset);
+        bmp.insert(bmp.end(), rows.begin(), rows.end());
     }
+    if (c.pixeloffset)
+        put32(bmp, 10, c.pixeloffset);
+    const Converted file = convert(bmp, bmp.size()), stream = convert(bmp, std::nullopt);
+    EXPECT_EQ(file.outcome, Outcome::converted);
+    EXPECT_EQ(stream.outcome, Outcome::converted);
+    EXPECT_EQ(stream.text, file.text);
+    if (c.pixeloffset < rowsat) // rows made of the headers' own bytes
+        EXPECT_EQ(file.text.rfind("static const unsigned char bmppic [] PROGMEM = {\n", 0), 0u);
+    else
+        EXPECT_EQ(file.text, expectedheader(pixels));
 }
 
 // Rows of 25000 bytes make 150000 characters, more than one output block;
-// rows longer than a read block or a held chunk (1 MiB) come in pieces; and
+// rows longer than a read block or a held chunk (1 MiB) come in pieces;
 // pictures larger than a read block are read in several, rows straddling
-// their edges.
-INSTANTIATE_TEST_SUITE_P(Pieces, Convert,
-                         ::testing::Values(std::make_tuple(200000u, 2u, false),
-                                           std::make_tuple(8400000u, 2u, false),
-                                           std::make_tuple(8400000u, 1u, true),
-                                           std::make_tuple(2100u, 4100u, false),
-                                           std::make_tuple(2100u, 4100u, true)));
+// their edges; a stream passes a far gap in several pieces, and takes rows
+// that lie within its headers from the bytes already read.
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, Convert,
+    ::testing::Values(ConvertCase{200000u, 2u, false}, ConvertCase{8400000u, 2u, false},
+                      ConvertCase{8400000u, 1u, true}, ConvertCase{2100u, 4100u, false},
+                      ConvertCase{2100u, 4100u, true}, ConvertCase{20u, 3u, true, 0x20000},
+                      ConvertCase{20u, 3u, false, 14}, ConvertCase{300u, 2u, true, 2}));
 
 TEST(ConvertFailure, InputThatShrinksWhileRowsAreWrittenStopsWithoutMessage) {
     // The size taken at the start promises more than the reads deliver,
@@ -114,6 +133,40 @@ TEST(ConvertFailure, InputThatShrinksWhileRowsAreWrittenStopsWithoutMessage) {
     EXPECT_EQ(exitstatus(converted.outcome, true), 1);
 }
 
+// A stream whose reads fail, as a file stream reports an I/O error, once
+// `good` bytes have been read.
+class FailingInput : public std::stringbuf {
+  public:
+    FailingInput(const std::vector<std::uint8_t> &bytes, std::streamsize good)
+        : std::stringbuf(std::string(bytes.begin(), bytes.end()), std::ios_base::in), good_(good) {}
+
+  protected:
+    std::streamsize xsgetn(char *into, std::streamsize count) override {
+        if (count > good_)
+            throw std::ios_base::failure("read error");
+        good_ -= count;
+        return std::stringbuf::xsgetn(into, count);
+    }
+
+  private:
+    std::streamsize good_;
+};
+
+TEST(ConvertFailure, UnreadableInputIsNotFound) {
+    const auto bmp = encodebmp(randompixels(20, 3, 5), {});
+    // A stream failing in its headers, or while its rows are held.
+    for (const std::streamsize good : {std::streamsize{10}, std::streamsize{70}}) {
+        FailingInput input(bmp, good);
+        std::ostringstream out;
+        EXPECT_EQ(convertinput(input, std::nullopt, "pic.bmp", out), Outcome::notfound) << good;
+        EXPECT_EQ(out.str(), message(Outcome::notfound, "pic.bmp")) << good;
+    }
+    // A file whose headers cannot all be read although its size says so.
+    const Converted headless = convert({'B', 'M'}, 100);
+    EXPECT_EQ(headless.outcome, Outcome::notfound);
+    EXPECT_EQ(headless.text, message(Outcome::notfound, "pic.bmp"));
+}
+
 TEST(ConvertFailure, MessageCarriesThePathVerbatim) {
     const std::vector<std::uint8_t> text{'h', 'e', 'l', 'l', 'o'};
     for (const auto size :
@@ -123,13 +176,4 @@ TEST(ConvertFailure, MessageCarriesThePathVerbatim) {
         EXPECT_EQ(converted.text,
                   "\n\nDatei %s%n\\x.bmp ist keine unkomprimierte s/w BMP-Datei ... \n\n");
     }
-}
-
-TEST(Names, Utf16ShownAsUtf8) {
-    EXPECT_EQ(utf8fromutf16(u"fehlt_\u00F6.bmp"), "fehlt_\xC3\xB6.bmp");
-    EXPECT_EQ(utf8fromutf16(u"\u30ED\u30B4 1"), "\xE3\x83\xAD\xE3\x82\xB4 1");
-    EXPECT_EQ(utf8fromutf16(u"\U0001F600"), "\xF0\x9F\x98\x80"); // a surrogate pair
-    // Lone surrogates, which Windows names may hold, have no UTF-8 form.
-    EXPECT_EQ(utf8fromutf16(std::u16string{0xD83D, u'a', 0xDE00}), "\xEF\xBF\xBD"
-                                                                   "a\xEF\xBF\xBD");
 }

@@ -98,6 +98,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "'логотип.bmp'", "логотип.bmp"},
         WindowsCase{"JapaneseNameWithBlank", [] { return encodebmp(randompixels(9, 4, 6), {}); },
                     "'ロゴ 1.bmp'", "ロゴ 1.bmp"},
+        // U+0800, the first character of three UTF-8 bytes, and an emoji
+        // beyond U+FFFF, a surrogate pair in UTF-16.
+        WindowsCase{"SamaritanNameNotBitmap",
+                    [] {
+                        return std::vector<std::uint8_t>{'G', 'I', 'F', '8'};
+                    },
+                    "'\u0800 logo.bmp'", "\u0800 logo.bmp"},
+        WindowsCase{"MissingEmojiName", [] { return std::vector<std::uint8_t>{}; },
+                    "'smiley_\U0001F600.bmp'"},
         WindowsCase{"MissingGermanName", [] { return std::vector<std::uint8_t>{}; },
                     "'fehlt_ö.bmp'"},
         // Rows behind a pixel offset near 4 GiB, read by position.
