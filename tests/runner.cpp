@@ -4,6 +4,7 @@
 #include "bmpheader.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -20,7 +21,8 @@ Scratch::Scratch() {
 }
 
 Scratch::~Scratch() {
-    std::system(("rm -rf " + quoted(dir_)).c_str());
+    std::error_code ignored; // a test that made its files unremovable leaves them
+    std::filesystem::remove_all(dir_, ignored);
 }
 
 std::string Scratch::write(const std::string &name, const std::vector<std::uint8_t> &bytes) const {
