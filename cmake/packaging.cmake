@@ -1,0 +1,87 @@
+# Packages by CPack: cpack -G DEB makes the Debian package on GNU/Linux,
+# cpack -G ZIP the Windows zip from a MinGW-w64 build, and
+# cpack --config CPackSourceConfig.cmake -G TGZ the source tarball.
+
+set(TESSELON_MAINTAINER "tesselon developers <tesselon@example.org>"
+    CACHE STRING "Maintainer of the Debian package: the packager sets it")
+
+if(WIN32)
+  # The zip holds one flat folder: both programs, the manual page as HTML,
+  # the README and the licence with Windows line ends.
+  configure_file(README.md README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+  find_program(GROFF_PROGRAM groff)
+  if(GROFF_PROGRAM)
+    add_custom_command(OUTPUT tesselon.html
+      COMMAND ${GROFF_PROGRAM} -man -Thtml ${PROJECT_SOURCE_DIR}/man/tesselon.1 > tesselon.html
+      DEPENDS ${PROJECT_SOURCE_DIR}/man/tesselon.1)
+    add_custom_target(manual_html ALL DEPENDS tesselon.html)
+    install(FILES ${PROJECT_BINARY_DIR}/tesselon.html DESTINATION .)
+  endif()
+else()
+  # Debian wants the licence in its machine-readable form and the changelog
+  # compressed, beside the package's other documents.
+  set(docdir ${CMAKE_INSTALL_DATADIR}/doc/tesselon)
+  configure_file(packaging/copyright copyright @ONLY)
+  configure_file(packaging/changelog changelog @ONLY)
+  find_program(GZIP_PROGRAM gzip)
+  if(GZIP_PROGRAM)
+    add_custom_command(OUTPUT changelog.gz
+      COMMAND ${GZIP_PROGRAM} -9n -c changelog > changelog.gz
+      DEPENDS ${PROJECT_BINARY_DIR}/changelog)
+    add_custom_target(changelog ALL DEPENDS changelog.gz)
+    install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
+  endif()
+  install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${docdir})
+  # strip leaves the compiler's notes, which a package does not need.
+  if(CMAKE_STRIP)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tesselon\")
+    endif()")
+  endif()
+endif()
+
+set(CPACK_PACKAGE_NAME tesselon)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${TESSELON_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert black-and-white BMPs into PROGMEM C arrays for AVR")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "tesselon reads a 1-bit Windows bitmap and writes a C header that\n\
+declares the picture as a constant byte array in AVR program memory:\n\
+width, height, then the rows top to bottom, eight pixels a byte.")
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME tesselon-${PROJECT_VERSION}-win64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME tesselon-${PROJECT_VERSION}-win32)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB)
+endif()
+
+# The source tarball: what git tracks, without build folders or anything
+# the build, CI or the examples generate.
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_PACKAGE_FILE_NAME tesselon-${PROJECT_VERSION})
+# Patterns without backslashes, which CPack would have to see doubled.
+string(REGEX REPLACE "([.+*?()$|])" "[\\1]" source "${PROJECT_SOURCE_DIR}")
+set(CPACK_SOURCE_IGNORE_FILES
+    "^${source}/[.]git(/|$)"
+    "^${source}/build[^/]*/"
+    "^${source}/out/"
+    "^${source}/(groff[.]log|deb-contents[.]txt|tarball-contents[.]txt|deb-root/|zip-check/|source-check/)"
+    "^${source}/examples/[^/]+/(picture[.](h|elf|hex)|options|ssd1306[.]o|oled[.](elf|hex|png|ppm)|oledglass)$"
+    "/__pycache__/"
+    "~$")
+
+include(CPack)
