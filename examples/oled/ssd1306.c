@@ -58,8 +58,9 @@ static void twi_go(uint8_t control)
 
 static void bus_init(void)
 {
-    TWSR = 0;                            /* prescaler 1 */
+    TWSR = 0;                           /* prescaler 1 */
     TWBR = (F_CPU / 400000UL - 16) / 2; /* 400 kHz */
+    _delay_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
 }
 
 static void bus_send(uint8_t byte)
