@@ -108,14 +108,15 @@ TEST_P(Convert, SameTextFromFileAndStream) {
 // Rows of 25000 bytes make 150000 characters, more than one output block;
 // rows longer than a read block or a held chunk (1 MiB) come in pieces;
 // pictures larger than a read block are read in several, rows straddling
-// their edges; a stream passes a far gap in several pieces, and takes rows
-// that lie within its headers from the bytes already read.
+// their edges; a stream passes a far gap in several pieces, takes rows that
+// lie within its headers from the bytes already read, and rows of one byte.
 INSTANTIATE_TEST_SUITE_P(
     Pieces, Convert,
     ::testing::Values(ConvertCase{200000u, 2u, false}, ConvertCase{8400000u, 2u, false},
                       ConvertCase{8400000u, 1u, true}, ConvertCase{2100u, 4100u, false},
                       ConvertCase{2100u, 4100u, true}, ConvertCase{20u, 3u, true, 0x20000},
-                      ConvertCase{20u, 3u, false, 14}, ConvertCase{300u, 2u, true, 2}));
+                      ConvertCase{20u, 3u, false, 14}, ConvertCase{300u, 2u, true, 2},
+                      ConvertCase{7u, 5u, false}));
 
 TEST(ConvertFailure, InputThatShrinksWhileRowsAreWrittenStopsWithoutMessage) {
     // The size taken at the start promises more than the reads deliver,
