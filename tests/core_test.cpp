@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ConvertCase{200000u, 2u, false}, ConvertCase{8400000u, 2u, false},
                       ConvertCase{8400000u, 1u, true}, ConvertCase{2100u, 4100u, false},
                       ConvertCase{2100u, 4100u, true}, ConvertCase{20u, 3u, true, 0x20000},
-                      ConvertCase{20u, 3u, false, 14}, ConvertCase{300u, 2u, true, 2},
+                      ConvertCase{20u, 3u, false, 14}, ConvertCase{300u, 2u, true, 30},
                       ConvertCase{7u, 5u, false}));
 
 TEST(ConvertFailure, InputThatShrinksWhileRowsAreWrittenStopsWithoutMessage) {
