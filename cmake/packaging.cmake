@@ -30,7 +30,7 @@ else()
     add_custom_command(OUTPUT changelog.gz
       COMMAND ${GZIP_PROGRAM} -9n -c changelog > changelog.gz
       DEPENDS ${PROJECT_BINARY_DIR}/changelog)
-    add_custom_target(changelog ALL DEPENDS changelog.gz)
+    add_custom_target(debian_changelog ALL DEPENDS changelog.gz)
     install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
   endif()
   install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${docdir})
