@@ -79,7 +79,7 @@ set(CPACK_SOURCE_IGNORE_FILES
     "^${source}/[.]git(/|$)"
     "^${source}/build[^/]*/"
     "^${source}/out/"
-    "^${source}/(groff[.]log|deb-contents[.]txt|tarball-contents[.]txt|deb-root/|zip-check/|source-check/)"
+    "^${source}/(groff[.]log|deb-contents[.]txt|tarball-contents[.]txt|zip-contents[.]txt|file-type[.]txt|deb-root/|zip-check/|source-check/)"
     "^${source}/examples/[^/]+/(picture[.](h|elf|hex)|options|ssd1306[.]o|oled[.](elf|hex|png|ppm)|oledglass)$"
     "/__pycache__/"
     "~$")
