@@ -25,12 +25,8 @@ else()
   set(docdir ${CMAKE_INSTALL_DATADIR}/doc/tesselon)
   configure_file(packaging/copyright copyright @ONLY)
   configure_file(packaging/changelog changelog @ONLY)
-  find_program(GZIP_PROGRAM gzip)
   if(GZIP_PROGRAM)
-    add_custom_command(OUTPUT changelog.gz
-      COMMAND ${GZIP_PROGRAM} -9n -c changelog > changelog.gz
-      DEPENDS ${PROJECT_BINARY_DIR}/changelog)
-    add_custom_target(debian_changelog ALL DEPENDS changelog.gz)
+    tesselon_gzip(debian_changelog ${PROJECT_BINARY_DIR}/changelog changelog.gz)
     install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${docdir})
   endif()
   install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${docdir})
