@@ -1,26 +1,38 @@
 /*
- * oledglass: runs SSD1306 firmware for the ATmega328P in simavr, with
- * simavr's virtual SSD1306 on the chip's I2C (TWI) or SPI bus, until the
- * firmware sleeps with interrupts off, and writes what the panel's glass
- * then shows as a PPM picture: lit pixels light, the glass dark.
+ * oledglass: runs OLED firmware for the ATmega328P at 16 MHz in simavr,
+ * with a virtual panel on the chip's I2C (TWI) or SPI bus, until the
+ * firmware sleeps with interrupts off (or for -run cycles), and writes what
+ * the panel's glass then shows as a PPM picture: lit pixels light, the
+ * glass dark.
  *
- *   oledglass [-spi] [-rows 32] [-scale N] [-cycles N] [-measure FUNCTION]
- *             firmware.elf glass.ppm
+ *   oledglass [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
+ *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-cycles N]
+ *             [-scale N] [-measure FUNCTION] firmware.elf glass.ppm
  *
- * The glass is the module as it is usually mounted: the usual power-up
- * sequence (segment remap to column 127, COM scan from COM[N-1]) shows
- * RAM column 0 at the left and RAM row 0 at the top. Display on/off,
- * inverse display, segment remap and COM scan direction act on it as the
- * SSD1306 datasheet says.
+ * The SSD1306 is simavr's own part; the SH1106 is the model in sh1106.c,
+ * which fails the run on anything its datasheet does not allow. The glass
+ * is the module as it is usually mounted: the usual power-up sequence
+ * (segment remap, COM scan from COM[N-1]) shows the first visible RAM
+ * column at the left and RAM row 0 at the top. Display on/off, inverse
+ * display, segment remap and COM scan direction act on it as the
+ * datasheets say. SPI wiring: CS PB2, D/C PB1, RESET PB0.
  *
- * -measure reports on standard error the cycles and stack bytes of the
- * first call of FUNCTION. The virtual panel prints on standard output.
+ * -nopanel leaves the bus empty; -eeprom puts simavr's 256-byte I2C EEPROM
+ * at address 0x50 beside the panel; -uart writes what the firmware sends
+ * on its UART to FILE. At the end, standard error tells how often PB5 (the
+ * LED on an Uno) changed, and -measure the cycles and stack bytes of the
+ * first call of FUNCTION. simavr's SSD1306 prints on standard output.
  */
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "avr_ioport.h"
+#include "avr_twi.h"
+#include "avr_uart.h"
+#include "i2c_eeprom.h"
+#include "sh1106.h"
 #include "sim_avr.h"
 #include "sim_core.h"
 #include "sim_elf.h"
@@ -31,7 +43,13 @@ static const unsigned char dark_colour[3] = {0x10, 0x14, 0x18};
 
 struct options {
     int spi;
+    int sh1106;
     int rows;
+    int address;
+    int nopanel;
+    int eeprom;
+    const char *uart;
+    unsigned long long run; /* 0: until the firmware sleeps */
     int scale;
     unsigned long long cycles;
     const char *measure;
@@ -55,11 +73,25 @@ static void quiet_logger(avr_t *avr, const int level, const char *format, va_lis
 
 static struct options parse(int argc, char **argv)
 {
-    struct options o = {0, 64, 1, 100000000ULL, NULL, NULL, NULL};
+    struct options o = {0, 0, 64, 0x3C, 0, 0, NULL, 0, 1, 100000000ULL, NULL, NULL, NULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
         if (!strcmp(argv[i], "-spi"))
             o.spi = 1;
+        else if (!strcmp(argv[i], "-nopanel"))
+            o.nopanel = 1;
+        else if (!strcmp(argv[i], "-eeprom"))
+            o.eeprom = 1;
+        else if (!strcmp(argv[i], "-controller") && i + 1 < argc) {
+            o.sh1106 = !strcmp(argv[++i], "sh1106");
+            if (!o.sh1106 && strcmp(argv[i], "ssd1306"))
+                fail("unknown controller ", argv[i]);
+        } else if (!strcmp(argv[i], "-address") && i + 1 < argc)
+            o.address = (int)strtol(argv[++i], NULL, 0);
+        else if (!strcmp(argv[i], "-uart") && i + 1 < argc)
+            o.uart = argv[++i];
+        else if (!strcmp(argv[i], "-run") && i + 1 < argc)
+            o.run = strtoull(argv[++i], NULL, 10);
         else if (!strcmp(argv[i], "-rows") && i + 1 < argc)
             o.rows = atoi(argv[++i]);
         else if (!strcmp(argv[i], "-scale") && i + 1 < argc)
@@ -71,9 +103,11 @@ static struct options parse(int argc, char **argv)
         else
             fail("unknown option ", argv[i]);
     }
-    if (argc - i != 2 || (o.rows != 64 && o.rows != 32) || o.scale < 1 || o.scale > 64)
-        fail("usage: oledglass [-spi] [-rows 32|64] [-scale N] [-cycles N] [-measure FUNCTION] "
-             "firmware.elf glass.ppm",
+    if (argc - i != 2 || (o.rows != 64 && o.rows != 32) || (o.sh1106 && o.rows != 64) ||
+        o.scale < 1 || o.scale > 64)
+        fail("usage: oledglass [-spi] [-controller ssd1306|sh1106] [-rows 32|64] [-address A] "
+             "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-cycles N] [-scale N] "
+             "[-measure FUNCTION] firmware.elf glass.ppm",
              NULL);
     o.firmware = argv[i];
     o.glass = argv[i + 1];
@@ -89,8 +123,8 @@ static uint32_t symbol_address(const elf_firmware_t *firmware, const char *name)
     return 0;
 }
 
-/* Whether the glass is lit at column x, row y (0, 0 at the top left). */
-static int lit(ssd1306_t *panel, int rows, int x, int y)
+/* Whether simavr's SSD1306 lights its glass at column x, row y (0, 0 at the top left). */
+static int ssd1306_lit(ssd1306_t *panel, int rows, int x, int y)
 {
     if (!ssd1306_get_flag(panel, SSD1306_FLAG_DISPLAY_ON))
         return 0;
@@ -101,7 +135,71 @@ static int lit(ssd1306_t *panel, int rows, int x, int y)
     return on ^ ssd1306_get_flag(panel, SSD1306_FLAG_DISPLAY_INVERTED);
 }
 
-static void write_glass(ssd1306_t *panel, const struct options *o)
+static ssd1306_t ssd1306;
+static sh1106_t sh1106;
+
+static int lit(const struct options *o, int x, int y)
+{
+    if (o->nopanel)
+        return 0;
+    return o->sh1106 ? sh1106_lit(&sh1106, x, y) : ssd1306_lit(&ssd1306, o->rows, x, y);
+}
+
+static FILE *uart;
+
+static void uart_byte(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    (void)param;
+    fputc((int)value, uart);
+}
+
+static void count_change(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    (void)value;
+    ++*(uint32_t *)param;
+}
+
+/* The panel and the other parts on the chip's buses. */
+static void connect(avr_t *avr, const struct options *o)
+{
+    /* PB0 is the reset pin on both buses: an I2C firmware never drives it. */
+    static ssd1306_wiring_t wiring = {{'B', 2}, {'B', 1}, {'B', 0}};
+    if (o->nopanel)
+        ;
+    else if (o->sh1106) {
+        sh1106_init(avr, &sh1106);
+        if (o->spi)
+            sh1106_connect_spi(&sh1106, 2, 1, 0);
+        else
+            sh1106_connect_twi(&sh1106, o->address);
+    } else {
+        ssd1306_init(avr, &ssd1306, 128, o->rows);
+        if (o->spi)
+            ssd1306_connect(&ssd1306, &wiring);
+        else
+            ssd1306_connect_twi(&ssd1306, &wiring);
+    }
+    if (o->eeprom) {
+        static i2c_eeprom_t eeprom;
+        i2c_eeprom_init(avr, &eeprom, 0x50 << 1, 0x01, NULL, 256);
+        i2c_eeprom_attach(avr, &eeprom, AVR_IOCTL_TWI_GETIRQ(0));
+    }
+    if (o->uart) {
+        uart = fopen(o->uart, "wb");
+        if (!uart)
+            fail("cannot write ", o->uart);
+        uint32_t flags = 0;
+        avr_ioctl(avr, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
+        flags &= ~AVR_UART_FLAG_STDIO;
+        avr_ioctl(avr, AVR_IOCTL_UART_SET_FLAGS('0'), &flags);
+        avr_irq_register_notify(avr_io_getirq(avr, AVR_IOCTL_UART_GETIRQ('0'), UART_IRQ_OUTPUT),
+                                uart_byte, NULL);
+    }
+}
+
+static void write_glass(const struct options *o)
 {
     FILE *out = fopen(o->glass, "wb");
     if (!out)
@@ -109,8 +207,7 @@ static void write_glass(ssd1306_t *panel, const struct options *o)
     fprintf(out, "P6\n%d %d\n255\n", 128 * o->scale, o->rows * o->scale);
     for (int y = 0; y < o->rows * o->scale; y++)
         for (int x = 0; x < 128 * o->scale; x++)
-            fwrite(lit(panel, o->rows, x / o->scale, y / o->scale) ? lit_colour : dark_colour, 1, 3,
-                   out);
+            fwrite(lit(o, x / o->scale, y / o->scale) ? lit_colour : dark_colour, 1, 3, out);
     if (fclose(out) != 0)
         fail("cannot write ", o->glass);
 }
@@ -129,14 +226,10 @@ int main(int argc, char **argv)
     avr_load_firmware(avr, &firmware);
     avr->frequency = 16000000;
 
-    static ssd1306_t panel;
-    ssd1306_init(avr, &panel, 128, o.rows);
-    /* PB0 is the reset pin on both buses: an I2C firmware never drives it. */
-    ssd1306_wiring_t wiring = {{'B', 2}, {'B', 1}, {'B', 0}};
-    if (o.spi)
-        ssd1306_connect(&panel, &wiring);
-    else
-        ssd1306_connect_twi(&panel, &wiring);
+    connect(avr, &o);
+    static uint32_t led_changes;
+    avr_irq_register_notify(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('B'), 5), count_change,
+                            &led_changes);
 
     const uint32_t entry = o.measure ? symbol_address(&firmware, o.measure) : 0;
     int measuring = 0, measured = 0;
@@ -144,7 +237,7 @@ int main(int argc, char **argv)
     uint16_t entry_sp = 0, lowest_sp = 0;
     for (;;) {
         const int state = avr_run(avr);
-        if (state == cpu_Done)
+        if (state == cpu_Done || (o.run && avr->cycle >= o.run))
             break;
         if (state == cpu_Crashed)
             fail("the firmware crashed", NULL);
@@ -167,6 +260,12 @@ int main(int argc, char **argv)
     }
     if (o.measure && !measured)
         fail("the firmware never returned from ", o.measure);
-    write_glass(&panel, &o);
+    fprintf(stderr, "PB5 changed %u times\n", (unsigned)led_changes);
+    if (uart)
+        fclose(uart);
+    const char *fault = o.sh1106 && !o.nopanel ? sh1106_check(&sh1106) : NULL;
+    if (fault)
+        fail("the SH1106 saw a fault: ", fault);
+    write_glass(&o);
     return 0;
 }

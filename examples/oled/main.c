@@ -1,29 +1,77 @@
 /*
- * Shows the picture that tesselon made on an SSD1306 OLED.
+ * Shows the picture that tesselon made on an SSD1306 or SH1106 OLED.
  *
  * picture.h is tesselon's output:  tesselon mypicture.bmp > picture.h
  *
- * The picture is centred unless PICTURE_X and PICTURE_Y give the panel
- * column and row of its top left pixel.
+ * The panel is chosen at build time: OLED_SH1106 for an SH1106 (else an
+ * SSD1306), OLED_ROWS=32 for a 128 x 32 SSD1306, OLED_SPI for 4-wire SPI
+ * (else I2C at OLED_ADDRESS, 0x3C unless given). The picture is centred
+ * unless PICTURE_X and PICTURE_Y give the panel column and row of its top
+ * left pixel. When the module does not answer, the LED on PB5 (the Uno's
+ * pin 13) blinks.
  */
 #include <avr/interrupt.h>
+#include <avr/io.h>
 #include <avr/pgmspace.h>
 #include <avr/sleep.h>
+#include <util/delay.h>
 
 #include "picture.h"
-#include "ssd1306.h"
+#include "tesselon_oled.h"
+
+#ifndef OLED_ROWS
+#define OLED_ROWS 64
+#endif
+#ifndef OLED_ADDRESS
+#define OLED_ADDRESS 0x3C
+#endif
+
+#if defined(OLED_SH1106) && defined(OLED_SPI)
+#define PANEL tesselon_sh1106_spi
+#elif defined(OLED_SH1106)
+#define PANEL tesselon_sh1106_i2c
+#elif OLED_ROWS == 32 && defined(OLED_SPI)
+#define PANEL tesselon_ssd1306_32_spi
+#elif OLED_ROWS == 32
+#define PANEL tesselon_ssd1306_32_i2c
+#elif defined(OLED_SPI)
+#define PANEL tesselon_ssd1306_spi
+#else
+#define PANEL tesselon_ssd1306_i2c
+#endif
 
 #ifndef PICTURE_X
-#define PICTURE_X ((SSD1306_COLUMNS - (int16_t)pgm_read_byte(&bmppic[0])) / 2)
+#define PICTURE_X ((TESSELON_OLED_COLUMNS - (int16_t)pgm_read_byte(&bmppic[0])) / 2)
 #endif
 #ifndef PICTURE_Y
-#define PICTURE_Y ((SSD1306_ROWS - (int16_t)pgm_read_byte(&bmppic[1])) / 2)
+#define PICTURE_Y ((OLED_ROWS - (int16_t)pgm_read_byte(&bmppic[1])) / 2)
 #endif
+
+static tesselon_oled oled;
+
+/* A bus fault: the LED blinks twice a second for good. */
+static void blink(void)
+{
+    DDRB |= _BV(PB5);
+    for (;;) {
+        PINB = _BV(PB5); /* writing a 1 to PINx toggles the pin */
+        _delay_ms(250);
+    }
+}
 
 int main(void)
 {
-    ssd1306_init();
-    ssd1306_draw(bmppic, PICTURE_X, PICTURE_Y);
+#ifdef OLED_SPI
+    /* CS PB2, D/C PB1, RESET PB0 */
+    uint8_t fault = tesselon_oled_init_spi(&oled, &PANEL, TESSELON_PIN('B', 2),
+                                           TESSELON_PIN('B', 1), TESSELON_PIN('B', 0));
+#else
+    uint8_t fault = tesselon_oled_init_i2c(&oled, &PANEL, OLED_ADDRESS);
+#endif
+    if (!fault)
+        fault = tesselon_oled_draw(&oled, bmppic, PICTURE_X, PICTURE_Y);
+    if (fault)
+        blink();
     /* Done: the panel keeps the picture while the chip sleeps for good
      * (the simulator ends here). */
     set_sleep_mode(SLEEP_MODE_PWR_DOWN);

@@ -1,0 +1,427 @@
+/* OLED driver: see tesselon_oled.h. */
+#include "tesselon_oled.h"
+
+#ifdef ARDUINO
+#include <Arduino.h>
+#endif
+#include <avr/interrupt.h>
+#include <avr/io.h>
+#include <avr/pgmspace.h>
+#include <util/delay.h>
+
+enum { COMMANDS, DATA };
+
+/* In tesselon_oled.state: the fault, kept in the bit where TWCR has TWINT,
+ * which is never kept there; beside it, the TWI's idle bits. */
+#define FAULT 0x80
+
+/* Waits on the bus give up after this many microseconds and more: a few
+ * milliseconds, far beyond any byte at 100 kHz. */
+#define WAIT_LIMIT 3000
+
+typedef uint8_t (*bus_init_fn)(tesselon_oled *oled);
+typedef void (*bus_begin_fn)(tesselon_oled *oled, uint8_t kind);
+typedef void (*bus_send_fn)(tesselon_oled *oled, uint8_t byte);
+typedef void (*bus_end_fn)(tesselon_oled *oled);
+
+typedef struct oled_bus {
+    bus_init_fn init;
+    bus_begin_fn begin; /* a stream of commands or of data */
+    bus_send_fn send;
+    bus_end_fn end;
+} oled_bus;
+
+struct tesselon_oled_panel {
+    const oled_bus *bus;
+    const uint8_t *setup; /* the power-up sequence, up to display on */
+    uint8_t setup_length;
+    uint8_t rows;
+    uint8_t first_column; /* the RAM column at the glass's left edge */
+    uint8_t ram_columns;
+    uint8_t spi_rate; /* SPCR's clock bits, SPI2X as bit 7 */
+};
+
+static const oled_bus *bus_of(const tesselon_oled *oled)
+{
+    return (const oled_bus *)pgm_read_ptr(&oled->panel->bus);
+}
+
+static void bus_begin(tesselon_oled *oled, uint8_t kind)
+{
+    ((bus_begin_fn)pgm_read_ptr(&bus_of(oled)->begin))(oled, kind);
+}
+
+static void bus_end(tesselon_oled *oled)
+{
+    ((bus_end_fn)pgm_read_ptr(&bus_of(oled)->end))(oled);
+}
+
+/* TESSELON_OLED_BUS_FAULT is FAULT's bit moved down. */
+static uint8_t outcome(const tesselon_oled *oled) { return oled->state >> 7; }
+
+/* ---- I2C, on the chip's TWI, beside Arduino's Wire ---- */
+
+#define TWI_START 0x08
+#define TWI_REPEATED_START 0x10
+#define TWI_ADDRESS_ACK 0x18
+#define TWI_DATA_ACK 0x28
+#define TWI_TIMED_OUT 0xFF
+#define TWI_IDLE_BITS (_BV(TWEA) | _BV(TWEN) | _BV(TWIE))
+
+/* Sends a stop, or turns the TWI off when even that does not end, which
+ * lets go of both lines; then hands the TWI back as it was found. */
+static void twi_release(tesselon_oled *oled)
+{
+    TWCR = _BV(TWINT) | _BV(TWEN) | _BV(TWSTO);
+    for (uint16_t waited = 0; TWCR & _BV(TWSTO); waited++) {
+        if (waited == WAIT_LIMIT) {
+            TWCR = 0;
+            oled->state |= FAULT;
+            break;
+        }
+        _delay_us(1);
+    }
+    TWCR = oled->state & TWI_IDLE_BITS;
+}
+
+/* One step of the TWI, which must end in status expected or also, and in
+ * time: else (no module answering, no pull-ups, a bus held low) the bus is
+ * released and the fault kept. */
+static void twi_step(tesselon_oled *oled, uint8_t control, uint8_t expected, uint8_t also)
+{
+    if (oled->state & FAULT)
+        return;
+    TWCR = _BV(TWINT) | _BV(TWEN) | control;
+    for (uint16_t waited = 0; !(TWCR & _BV(TWINT)); waited++) {
+        if (waited == WAIT_LIMIT) {
+            expected = also = TWI_TIMED_OUT; /* which TWSR never reads */
+            break;
+        }
+        _delay_us(1);
+    }
+    const uint8_t status = TWSR & 0xF8;
+    if (status != expected && status != also) {
+        oled->state |= FAULT;
+        twi_release(oled);
+    }
+}
+
+static uint8_t i2c_init(tesselon_oled *oled)
+{
+    (void)oled;
+    if (!(TWCR & _BV(TWEN))) { /* else Wire has the TWI, at its own clock */
+        TWSR = 0;                           /* prescaler 1 */
+        TWBR = (F_CPU / 400000UL - 16) / 2; /* 400 kHz */
+    }
+    _delay_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
+    return TESSELON_OLED_OK;
+}
+
+/* A byte of the stream, the address too: simavr 1.6 reports the data's
+ * status after the address, and on a chip neither status can follow the
+ * other's byte, so taking both costs nothing. */
+static void i2c_send(tesselon_oled *oled, uint8_t byte)
+{
+    TWDR = byte;
+    twi_step(oled, 0, TWI_ADDRESS_ACK, TWI_DATA_ACK);
+}
+
+/*
+ * A stream of commands or of data, behind its control byte (0x00 or 0x40,
+ * never with the Co bit). Wire's interrupt stays off while it runs.
+ */
+static void i2c_begin(tesselon_oled *oled, uint8_t kind)
+{
+    if (oled->state & FAULT)
+        return;
+    oled->state = TWCR & TWI_IDLE_BITS;
+    twi_step(oled, _BV(TWSTA), TWI_START, TWI_REPEATED_START);
+    i2c_send(oled, oled->pins[0] << 1);
+    i2c_send(oled, kind == DATA ? 0x40 : 0x00);
+}
+
+static void i2c_end(tesselon_oled *oled)
+{
+    if (!(oled->state & FAULT))
+        twi_release(oled);
+}
+
+static const oled_bus i2c_bus PROGMEM = {i2c_init, i2c_begin, i2c_send, i2c_end};
+
+/* ---- 4-wire SPI, on the chip's SPI ---- */
+
+#ifdef ARDUINO
+#define SPI_MOSI MOSI
+#define SPI_SCK SCK
+#define SPI_SS SS
+#else
+#if defined(__AVR_ATmega2560__) || defined(__AVR_ATmega1280__) || defined(__AVR_ATmega32U4__)
+#define SPI_MOSI TESSELON_PIN('B', 2)
+#define SPI_SCK TESSELON_PIN('B', 1)
+#define SPI_SS TESSELON_PIN('B', 0)
+#else /* ATmega328P, 168, 88, 8 */
+#define SPI_MOSI TESSELON_PIN('B', 3)
+#define SPI_SCK TESSELON_PIN('B', 5)
+#define SPI_SS TESSELON_PIN('B', 2)
+#endif
+#endif
+
+enum { CS, DC, RESET };
+
+/* A pin's output register and bit, 0 for a number that names no pin. */
+static volatile uint8_t *pin_port(uint8_t pin, uint8_t *mask)
+{
+#ifdef ARDUINO
+    if (pin >= NUM_DIGITAL_PINS || digitalPinToPort(pin) == NOT_A_PIN)
+        return 0;
+    *mask = digitalPinToBitMask(pin);
+    return portOutputRegister(digitalPinToPort(pin));
+#else
+    if ((pin >> 3) > 'G' - 'A')
+        return 0;
+    *mask = _BV(pin & 7);
+    return &_SFR_IO8((pin >> 3) * 3 + 2); /* PINx, DDRx, PORTx from PINA at I/O 0 */
+#endif
+}
+
+/* The direction register sits just below the output register. Interrupts
+ * stay off while a port changes, since a port beyond the I/O space (ports
+ * H to L of the ATmega2560) takes a read and a write. */
+static uint8_t pin_write(uint8_t pin, uint8_t high, uint8_t output)
+{
+    uint8_t mask;
+    volatile uint8_t *port = pin_port(pin, &mask);
+    if (!port)
+        return 0;
+    const uint8_t sreg = SREG;
+    cli();
+    if (high)
+        *port |= mask;
+    else
+        *port &= ~mask;
+    if (output)
+        port[-1] |= mask; /* after the level, so that the pin never shows the other one */
+    SREG = sreg;
+    return 1;
+}
+
+static uint8_t spi_init(tesselon_oled *oled)
+{
+    /* SS stays an output so that the SPI stays master. */
+    if (!pin_write(oled->pins[CS], 1, 1) || !pin_write(oled->pins[RESET], 1, 1) ||
+        !pin_write(oled->pins[DC], 1, 1) || !pin_write(SPI_SS, 1, 1) ||
+        !pin_write(SPI_MOSI, 0, 1) || !pin_write(SPI_SCK, 0, 1))
+        return TESSELON_OLED_BUS_FAULT;
+    _delay_ms(1);
+    pin_write(oled->pins[RESET], 0, 0); /* a reset pulse of at least 10 us */
+    _delay_ms(1);
+    pin_write(oled->pins[RESET], 1, 0);
+    _delay_ms(5); /* the controller's own reset */
+    return TESSELON_OLED_OK;
+}
+
+static void spi_begin(tesselon_oled *oled, uint8_t kind)
+{
+    if (oled->state & FAULT)
+        return;
+    /* The clock is set each time, as another device on the SPI may want another. */
+    const uint8_t rate = pgm_read_byte(&oled->panel->spi_rate);
+    SPCR = _BV(SPE) | _BV(MSTR) | (rate & 3); /* mode 0, MSB first */
+    SPSR = rate >> 7;
+    pin_write(oled->pins[DC], kind == DATA, 0);
+    pin_write(oled->pins[CS], 0, 0);
+}
+
+/* CS and D/C stay as they are until the byte is out. */
+static void spi_send(tesselon_oled *oled, uint8_t byte)
+{
+    if (oled->state & FAULT)
+        return;
+    SPDR = byte;
+    for (uint16_t waited = 0; !(SPSR & _BV(SPIF)); waited++) {
+        if (waited == WAIT_LIMIT) {
+            oled->state |= FAULT;
+            return;
+        }
+        _delay_us(1);
+    }
+}
+
+static void spi_end(tesselon_oled *oled) { pin_write(oled->pins[CS], 1, 0); }
+
+static const oled_bus spi_bus PROGMEM = {spi_init, spi_begin, spi_send, spi_end};
+
+/* The SPI clock bits for the fastest clock a controller takes, at most max Hz. */
+#define SPI_RATE(max)                                                                              \
+    (F_CPU / 2 <= (max)    ? 0x80                                                                  \
+     : F_CPU / 4 <= (max)  ? 0x00                                                                  \
+     : F_CPU / 8 <= (max)  ? 0x81                                                                  \
+     : F_CPU / 16 <= (max) ? 0x01                                                                  \
+     : F_CPU / 32 <= (max) ? 0x82                                                                  \
+     : F_CPU / 64 <= (max) ? 0x02                                                                  \
+                           : 0x03)
+
+/* ---- The controllers ---- */
+
+#define SSD1306_SETUP(rows, com_pins, contrast)                                                    \
+    0xAE,                /* display off */                                                         \
+        0xD5, 0x80,      /* clock: divide by 1, oscillator at its reset value */                   \
+        0xA8, rows - 1,  /* multiplex ratio */                                                     \
+        0xD3, 0x00,      /* display offset 0 */                                                    \
+        0x40, 0xE3,      /* start line 0; simavr 1.6 takes 0x40 for two bytes, so a NOP follows */ \
+        0x8D, 0x14,      /* charge pump on: the panel's voltage from 3.3 V */                      \
+        0x20, 0x02,      /* page addressing, as the SH1106 has it */                               \
+        0xA1,            /* segment remap: column 127 to SEG0 */                                   \
+        0xC8,            /* COM scan from COM[N-1] to COM0 */                                      \
+        0xDA, com_pins,  /* COM pins: alternative (0x12) or sequential (0x02) */                   \
+        0x81, contrast,  /* contrast */                                                            \
+        0xD9, 0xF1,      /* discharge 1 clock, pre-charge 15 clocks, for the charge pump */        \
+        0xDB, 0x20,      /* VCOMH deselect level: 0.77 VCC */                                      \
+        0xA4,            /* show the RAM */                                                        \
+        0xA6             /* normal display: 1-bits lit */
+
+static const uint8_t ssd1306_setup[] PROGMEM = {SSD1306_SETUP(64, 0x12, 0xCF)};
+static const uint8_t ssd1306_32_setup[] PROGMEM = {SSD1306_SETUP(32, 0x02, 0x8F)};
+
+/* The SH1106 has no addressing modes and no charge pump command. */
+static const uint8_t sh1106_setup[] PROGMEM = {
+    0xAE,       /* display off */
+    0xD5, 0x50, /* clock: divide by 1, oscillator at its reset value */
+    0xA8, 0x3F, /* multiplex ratio: 64 rows */
+    0xD3, 0x00, /* display offset 0 */
+    0x40,       /* start line 0 */
+    0xAD, 0x8B, /* DC-DC converter on */
+    0xA1,       /* segment remap: column 131 to SEG0 */
+    0xC8,       /* COM scan from COM63 to COM0 */
+    0xDA, 0x12, /* COM pads: alternative configuration */
+    0x81, 0x80, /* contrast: the reset value */
+    0xD9, 0x22, /* discharge 2 clocks, pre-charge 2 clocks: the reset value */
+    0xDB, 0x35, /* VCOM deselect level: the reset value */
+    0xA4,       /* show the RAM */
+    0xA6,       /* normal display: 1-bits lit */
+};
+
+/* The SH1106's 132 RAM columns: the usual 128-pixel glass shows 2 to 129. */
+#define PANEL(name, bus, setup, rows, first, columns, clock)                                       \
+    const tesselon_oled_panel name PROGMEM = {&bus,  setup, sizeof setup, rows,                    \
+                                              first, columns, SPI_RATE(clock)}
+
+PANEL(tesselon_ssd1306_i2c, i2c_bus, ssd1306_setup, 64, 0, 128, 10000000UL);
+PANEL(tesselon_ssd1306_32_i2c, i2c_bus, ssd1306_32_setup, 32, 0, 128, 10000000UL);
+PANEL(tesselon_sh1106_i2c, i2c_bus, sh1106_setup, 64, 2, 132, 4000000UL);
+PANEL(tesselon_ssd1306_spi, spi_bus, ssd1306_setup, 64, 0, 128, 10000000UL);
+PANEL(tesselon_ssd1306_32_spi, spi_bus, ssd1306_32_setup, 32, 0, 128, 10000000UL);
+PANEL(tesselon_sh1106_spi, spi_bus, sh1106_setup, 64, 2, 132, 4000000UL);
+
+/* ---- Drawing ---- */
+
+uint8_t tesselon_oled_rows(const tesselon_oled *oled)
+{
+    return pgm_read_byte(&oled->panel->rows);
+}
+
+/* Where the next data go: page addressing, which both controllers take. */
+static void go_to(tesselon_oled *oled, bus_send_fn send, uint8_t page, uint8_t ram_column)
+{
+    bus_begin(oled, COMMANDS);
+    send(oled, 0xB0 | page);
+    send(oled, ram_column & 15);
+    send(oled, 0x10 | ram_column >> 4);
+    bus_end(oled);
+}
+
+/* A page at a time, as page addressing stays within its page. */
+uint8_t tesselon_oled_clear(tesselon_oled *oled)
+{
+    if (oled->state & FAULT)
+        return outcome(oled);
+    const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus_of(oled)->send);
+    const uint8_t columns = pgm_read_byte(&oled->panel->ram_columns);
+    for (uint8_t page = 0; page < tesselon_oled_rows(oled) / 8; page++) {
+        go_to(oled, send, page, 0);
+        bus_begin(oled, DATA);
+        for (uint8_t column = 0; column < columns; column++)
+            send(oled, 0);
+        bus_end(oled);
+    }
+    return outcome(oled);
+}
+
+static uint8_t start(tesselon_oled *oled, const tesselon_oled_panel *panel)
+{
+    oled->panel = panel;
+    oled->state = 0;
+    const oled_bus *bus = bus_of(oled);
+    if (((bus_init_fn)pgm_read_ptr(&bus->init))(oled) != TESSELON_OLED_OK)
+        oled->state = FAULT;
+    const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus->send);
+    const uint8_t *setup = (const uint8_t *)pgm_read_ptr(&panel->setup);
+    bus_begin(oled, COMMANDS);
+    for (uint8_t i = 0; i < pgm_read_byte(&panel->setup_length); i++)
+        send(oled, pgm_read_byte(&setup[i]));
+    bus_end(oled);
+    tesselon_oled_clear(oled); /* the RAM holds noise after power-up */
+    bus_begin(oled, COMMANDS);
+    send(oled, 0xAF); /* display on */
+    bus_end(oled);
+    return outcome(oled);
+}
+
+uint8_t tesselon_oled_init_i2c(tesselon_oled *oled, const tesselon_oled_panel *panel,
+                               uint8_t address)
+{
+    oled->pins[0] = address;
+    return start(oled, panel);
+}
+
+uint8_t tesselon_oled_init_spi(tesselon_oled *oled, const tesselon_oled_panel *panel, uint8_t cs,
+                               uint8_t dc, uint8_t reset)
+{
+    oled->pins[CS] = cs;
+    oled->pins[DC] = dc;
+    oled->pins[RESET] = reset;
+    return start(oled, panel);
+}
+
+uint8_t tesselon_oled_draw(tesselon_oled *oled, const uint8_t *picture, int16_t x, int16_t y)
+{
+    const uint8_t rows = tesselon_oled_rows(oled);
+    const uint8_t width = pgm_read_byte(&picture[0]);
+    const uint8_t height = pgm_read_byte(&picture[1]);
+    /* Nothing to draw unless the picture reaches into the panel; past this
+     * test x and y are below 128, so adding a width or height cannot overflow. */
+    if (oled->state & FAULT || x >= TESSELON_OLED_COLUMNS || y >= rows || x + width <= 0 ||
+        y + height <= 0)
+        return outcome(oled);
+    const uint8_t bytes_per_row = (width + 7u) / 8;
+    /* The panel's columns left to right - 1, and its rows up to end - 1,
+     * that the picture covers. */
+    const uint8_t left = x < 0 ? 0 : x;
+    const uint8_t right = x + width < TESSELON_OLED_COLUMNS ? x + width : TESSELON_OLED_COLUMNS;
+    const uint8_t end = y + height < rows ? y + height : rows;
+
+    const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus_of(oled)->send);
+    const uint8_t first_column = pgm_read_byte(&oled->panel->first_column);
+    for (uint8_t page = y < 0 ? 0 : y / 8; page * 8 < end; page++) {
+        /* The page's bits from..to - 1 hold the picture's rows first + from
+         * onwards; bit 0 is the page's top row. */
+        const int16_t first = page * 8 - y;
+        const uint8_t from = first < 0 ? -first : 0;
+        const uint8_t to = height - first < 8 ? height - first : 8;
+        const uint8_t *rows_from = picture + 2 + (first + from) * bytes_per_row;
+        go_to(oled, send, page, first_column + left);
+        bus_begin(oled, DATA);
+        for (uint8_t column = left; column < right; column++) {
+            const uint8_t px = column - x;
+            const uint8_t mask = 0x80 >> (px & 7); /* leftmost pixel in the most significant bit */
+            const uint8_t *byte = rows_from + px / 8;
+            uint8_t out = 0;
+            for (uint8_t bit = from; bit < to; bit++, byte += bytes_per_row)
+                if (pgm_read_byte(byte) & mask)
+                    out |= 1 << bit;
+            send(oled, out);
+        }
+        bus_end(oled);
+    }
+    return outcome(oled);
+}
