@@ -60,6 +60,25 @@ Pixels pixelsofheader(const std::string &text) {
     return pixels;
 }
 
+// The glass shows pixels' colour-index-0 pixels lit with the top left one
+// at column x, row y, and nothing else.
+void expectglass(const Glass &glass, int rows, const Pixels &pixels, int x, int y) {
+    ASSERT_EQ(glass.width, 128);
+    ASSERT_EQ(glass.height, rows);
+    int wrong = 0;
+    for (int gy = 0; gy < glass.height; ++gy)
+        for (int gx = 0; gx < glass.width; ++gx) {
+            const int px = gx - x, py = gy - y;
+            const bool inside = px >= 0 && py >= 0 && px < static_cast<int>(pixels.width) &&
+                                py < static_cast<int>(pixels.height);
+            const bool expected = inside && pixels.at(px, py) == 0;
+            if (glass.lit[gy * glass.width + gx] != expected && ++wrong <= 5)
+                ADD_FAILURE() << "panel pixel " << gx << ", " << gy
+                              << (expected ? " dark" : " lit");
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
 struct GlassCase {
     std::string name;
     Pixels (*pixels)(); // nullptr: the bundled sample picture
@@ -140,20 +159,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     if (c.pixels) {
         ASSERT_EQ(pixels.index, c.pixels().index); // what the firmware was given
     }
-    const Glass glass = readglass(scratch.path("glass.ppm"));
-    ASSERT_EQ(glass.width, 128);
-    ASSERT_EQ(glass.height, c.rows);
-    int wrong = 0;
-    for (int y = 0; y < glass.height; ++y)
-        for (int x = 0; x < glass.width; ++x) {
-            const int px = x - c.x, py = y - c.y;
-            const bool inside = px >= 0 && py >= 0 && px < static_cast<int>(pixels.width) &&
-                                py < static_cast<int>(pixels.height);
-            const bool expected = inside && !expectsfault(c) && pixels.at(px, py) == 0;
-            if (glass.lit[y * glass.width + x] != expected && ++wrong <= 5)
-                ADD_FAILURE() << "panel pixel " << x << ", " << y << (expected ? " dark" : " lit");
-        }
-    EXPECT_EQ(wrong, 0);
+    expectglass(readglass(scratch.path("glass.ppm")), c.rows, expectsfault(c) ? Pixels{} : pixels,
+                c.x, c.y);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -206,4 +213,110 @@ TEST(Preview, ReadmePictureIsTheSampleOnThePanel) {
     const std::string made = readfile(scratch.path("made.ppm"));
     EXPECT_NE(made.find("512 256"), std::string::npos);
     EXPECT_EQ(made, readfile(scratch.path("shown.ppm")));
+}
+
+// The Arduino library: every sketch compiles for the usual boards, the
+// Uno's builds run on the simulated panel, and Wire keeps working beside it.
+namespace {
+
+const std::string library = example + "TesselonOLED/";
+
+struct SketchCase {
+    std::string sketch; // its folder
+    const char *board;
+    const char *glass = nullptr; // Uno builds: oledglass's options for the run
+};
+
+void PrintTo(const SketchCase &c, std::ostream *out) {
+    *out << c.sketch << " " << c.board;
+}
+
+std::vector<SketchCase> sketchcases() {
+    std::vector<SketchCase> cases;
+    for (const std::string &sketch :
+         {library + "examples/Picture", library + "examples/TwoPictures",
+          std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside"})
+        for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
+                                  "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
+            cases.push_back({sketch, board});
+    cases[0].glass = "";                       // Picture, centred on an SSD1306
+    cases[4].glass = "-controller sh1106";     // TwoPictures
+    cases[8].glass = "-eeprom -uart uart.txt"; // WireBeside
+    return cases;
+}
+
+class ArduinoSketch : public ::testing::TestWithParam<SketchCase> {};
+
+} // namespace
+
+TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
+    SKIP_WITHOUT_PANEL();
+    if (!installed("arduino-builder"))
+        GTEST_SKIP()
+            << "arduino-builder is not installed (Debian: arduino-core-avr arduino-builder)";
+    const SketchCase c = GetParam();
+    const std::string name = c.sketch.substr(c.sketch.rfind('/') + 1);
+    Scratch scratch;
+    ASSERT_EQ(shell("arduino-builder -compile -hardware /usr/share/arduino/hardware -hardware "
+                    "/usr/share/arduino-builder -tools /usr/share/arduino-builder -libraries " +
+                    quoted(example) + " -fqbn " + c.board + " -build-path " +
+                    quoted(scratch.path("")) +
+                    " -warnings all "
+                    "-prefs=compiler.cpp.extra_flags=-DDECIMAL_DIG=__DECIMAL_DIG__ " +
+                    quoted(c.sketch + "/" + name + ".ino") + " >" +
+                    quoted(scratch.path("build.log")) + " 2>&1"),
+              0)
+        << readfile(scratch.path("build.log"));
+    EXPECT_EQ(readfile(scratch.path("build.log")).find("TesselonOLED/src"), std::string::npos)
+        << "the library has warnings:\n"
+        << readfile(scratch.path("build.log"));
+    if (!c.glass)
+        return;
+    // The sketch loops for good once drawn: three simulated seconds.
+    ASSERT_EQ(shell("cd " + quoted(scratch.path("")) + " && " + quoted(OLEDGLASS_PATH) + " " +
+                    c.glass + " -run 48000000 " + quoted(name + ".ino.elf") +
+                    " glass.ppm >/dev/null 2>glass.log"),
+              0)
+        << readfile(scratch.path("glass.log"));
+    const Glass glass = readglass(scratch.path("glass.ppm"));
+    const auto header = [&](const char *file) {
+        return pixelsofheader(readfile(c.sketch + "/" + file));
+    };
+    if (name == "Picture") {
+        expectglass(glass, 64, header("picture.h"), 56, 24);
+    } else if (name == "WireBeside") {
+        expectglass(glass, 64, header("picture.h"), 0, 0);
+        EXPECT_EQ(readfile(scratch.path("uart.txt")), "before: ok\r\ndrawn: ok\r\nafter: ok\r\n");
+    } else { // the two pictures, one glass apart
+        Glass left = glass, right = glass;
+        for (int i = 0; i < 128 * 64; ++i)
+            (i % 128 < 64 ? right : left).lit[i] = false;
+        expectglass(left, 64, header("smiley.h"), 32, 24);
+        expectglass(right, 64, header("heart.h"), 80, 24);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, ArduinoSketch, ::testing::ValuesIn(sketchcases()),
+                         [](const auto &info) {
+                             std::string name =
+                                 info.param.sketch.substr(info.param.sketch.rfind('/') + 1) + "_" +
+                                 info.param.board;
+                             for (char &ch : name)
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
+
+// The headers beside the sketches are tesselon's output for the bundled bitmaps.
+TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
+    for (const auto &[header, bitmap] :
+         {std::pair("TesselonOLED/examples/Picture/picture.h", "smiley.bmp"),
+          std::pair("TesselonOLED/examples/TwoPictures/smiley.h", "smiley.bmp"),
+          std::pair("TesselonOLED/examples/TwoPictures/heart.h", "heart.bmp"),
+          std::pair("../../tests/sketches/WireBeside/picture.h", "smiley.bmp")}) {
+        const RunResult run =
+            runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
+        ASSERT_EQ(run.status, 0);
+        EXPECT_EQ(readfile(example + header), run.out) << header;
+    }
 }

@@ -122,6 +122,8 @@ static uint8_t i2c_init(tesselon_oled *oled)
  * other's byte, so taking both costs nothing. */
 static void i2c_send(tesselon_oled *oled, uint8_t byte)
 {
+    if (oled->state & FAULT)
+        return;
     TWDR = byte;
     twi_step(oled, 0, TWI_ADDRESS_ACK, TWI_DATA_ACK);
 }

@@ -1,0 +1,102 @@
+// The OLED driver's I2C on stand-in registers: what no simulator shows.
+// A bus held low ends in a fault, not a hang, with the TWI let go; after a
+// fault nothing touches the bus; and Wire's clock and interrupt survive.
+#include "avr/io.h"
+#include "tesselon_oled.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+HostRegister TWBR, TWSR, TWDR, TWCR, SPCR, SPSR, SPDR, SREG;
+volatile std::uint8_t hostio[64];
+
+namespace {
+
+const std::uint8_t picture[] = {8, 1, 0xA5};
+const std::uint8_t wireidle = _BV(TWEA) | _BV(TWEN) | _BV(TWIE);
+
+// A TWI on which every step answers with the status that answer gives it
+// (TWINT set at once), or never ends when answer gives none.
+class Twi : public ::testing::Test {
+  protected:
+    std::function<int(std::uint8_t control)> answer; // the status, or -1 for none
+    std::vector<std::uint8_t> writes;                // to TWCR
+    std::vector<std::uint8_t> sent;                  // to TWDR
+
+    void SetUp() override {
+        TWCR.value = TWSR.value = TWBR.value = 0;
+        TWDR.onwrite = [this](std::uint8_t byte) {
+            sent.push_back(byte);
+            return byte;
+        };
+        TWCR.onwrite = [this](std::uint8_t byte) {
+            writes.push_back(byte);
+            if (!(byte & _BV(TWINT))) // no step: the TWI handed back or turned off
+                return byte;
+            const int status = answer(byte);
+            if (status < 0)
+                return static_cast<std::uint8_t>(byte & ~_BV(TWINT));
+            TWSR.value = static_cast<std::uint8_t>(status);
+            return static_cast<std::uint8_t>((byte | _BV(TWINT)) & ~_BV(TWSTO));
+        };
+    }
+    void TearDown() override { TWCR.onwrite = TWDR.onwrite = nullptr; }
+};
+
+// A module that acknowledges everything.
+int healthy(std::uint8_t control) {
+    return control & _BV(TWSTA) ? 0x08 : 0x28;
+}
+
+} // namespace
+
+TEST_F(Twi, HeldLowFaultsReleasesTheBusAndStaysQuiet) {
+    answer = [](std::uint8_t) { return -1; };
+    tesselon_oled oled;
+    EXPECT_EQ(tesselon_oled_init_i2c(&oled, &tesselon_ssd1306_i2c, 0x3C), TESSELON_OLED_BUS_FAULT);
+    ASSERT_GE(writes.size(), 3u);
+    EXPECT_EQ(writes[0], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA)); // the start that never ended
+    EXPECT_EQ(writes[1], _BV(TWINT) | _BV(TWEN) | _BV(TWSTO)); // the stop that never ended
+    EXPECT_EQ(writes[2], 0);                                   // so the TWI let go of the lines
+    EXPECT_EQ(writes.size(), 4u);                              // and nothing after that
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(tesselon_oled_draw(&oled, picture, 0, 0), TESSELON_OLED_BUS_FAULT);
+    EXPECT_EQ(tesselon_oled_clear(&oled), TESSELON_OLED_BUS_FAULT);
+    EXPECT_EQ(writes.size(), 4u);
+}
+
+TEST_F(Twi, EveryStatusIsChecked) {
+    // The step that goes wrong: the start, the address, a command, data.
+    for (const int wrongstep : {0, 1, 3, 40}) {
+        int step = 0;
+        answer = [&](std::uint8_t control) {
+            if (control & _BV(TWSTO))
+                return 0xF8;
+            return step++ == wrongstep ? 0x30 : healthy(control);
+        };
+        writes.clear();
+        tesselon_oled oled;
+        EXPECT_EQ(tesselon_oled_init_i2c(&oled, &tesselon_sh1106_i2c, 0x3D),
+                  TESSELON_OLED_BUS_FAULT)
+            << wrongstep;
+        EXPECT_EQ(step, wrongstep + 1) << "steps after the fault";
+        EXPECT_EQ(writes.back(), 0) << "the TWI as found";
+    }
+}
+
+TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
+    answer = healthy;
+    TWCR.value = wireidle;
+    TWBR.value = 72; // Wire's 100 kHz
+    tesselon_oled oled;
+    EXPECT_EQ(tesselon_oled_init_i2c(&oled, &tesselon_ssd1306_i2c, 0x3C), TESSELON_OLED_OK);
+    EXPECT_EQ(tesselon_oled_draw(&oled, picture, 3, 5), TESSELON_OLED_OK);
+    EXPECT_EQ(TWBR.value, 72);
+    EXPECT_EQ(TWCR.value & ~_BV(TWINT), wireidle);
+    for (const std::uint8_t byte : writes) {
+        if (byte & _BV(TWINT)) { // a step of the driver's own: Wire's interrupt is off
+            EXPECT_FALSE(byte & _BV(TWIE));
+        }
+    }
+}

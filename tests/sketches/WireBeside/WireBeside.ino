@@ -1,0 +1,40 @@
+// The OLED driver beside Wire: an I2C EEPROM at 0x50 is written and read
+// back through Wire before and after the panel is set up and drawn on, and
+// the outcome goes out on the serial port.
+#include <TesselonOLED.h>
+#include <Wire.h>
+
+#include "picture.h"
+
+TesselonOLED oled;
+
+// Writes 8 bytes from seed on at address, reads them back; whether all came back.
+bool eepromRoundTrip(uint8_t address, uint8_t seed)
+{
+    Wire.beginTransmission(0x50);
+    Wire.write(address);
+    for (uint8_t i = 0; i < 8; i++)
+        Wire.write(uint8_t(seed + 17 * i));
+    if (Wire.endTransmission() != 0)
+        return false;
+    Wire.beginTransmission(0x50);
+    Wire.write(address);
+    if (Wire.endTransmission(false) != 0 || Wire.requestFrom(0x50, 8) != 8) // a repeated start
+        return false;
+    for (uint8_t i = 0; i < 8; i++)
+        if (Wire.read() != uint8_t(seed + 17 * i))
+            return false;
+    return true;
+}
+
+void setup()
+{
+    Serial.begin(9600);
+    Wire.begin();
+    Serial.println(eepromRoundTrip(0x10, 3) ? "before: ok" : "before: failed");
+    const bool drawn = oled.beginI2C(TesselonOLED::SSD1306_128x64) && oled.draw(bmppic, 0, 0);
+    Serial.println(drawn ? "drawn: ok" : "drawn: failed");
+    Serial.println(eepromRoundTrip(0x80, 101) ? "after: ok" : "after: failed");
+}
+
+void loop() {}
