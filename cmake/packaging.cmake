@@ -1,6 +1,8 @@
 # Packages by CPack: cpack -G DEB makes the Debian package on GNU/Linux,
 # cpack -G ZIP the Windows zip from a MinGW-w64 build, and
-# cpack --config CPackSourceConfig.cmake -G TGZ the source tarball.
+# cpack --config CPackSourceConfig.cmake -G TGZ the source tarball. The
+# target arduino_zip makes the Arduino library's zip, which the Arduino IDE
+# installs with "Add .ZIP Library".
 
 set(TESSELON_MAINTAINER "tesselon developers <tesselon@example.org>"
     CACHE STRING "Maintainer of the Debian package: the packager sets it")
@@ -75,9 +77,20 @@ set(CPACK_SOURCE_IGNORE_FILES
     "^${source}/[.]git(/|$)"
     "^${source}/build[^/]*/"
     "^${source}/out/"
-    "^${source}/(groff[.]log|deb-contents[.]txt|tarball-contents[.]txt|zip-contents[.]txt|file-type[.]txt|deb-root/|zip-check/|source-check/)"
-    "^${source}/examples/[^/]+/(picture[.](h|elf|hex)|options|ssd1306[.]o|oled[.](elf|hex|png|ppm)|oledglass)$"
+    "^${source}/(groff[.]log|deb-contents[.]txt|tarball-contents[.]txt|zip-contents[.]txt|file-type[.]txt|deb-root/|zip-check/|source-check/|arduino-check/)"
+    "^${source}/examples/[^/]+/(picture[.](h|h[.]part|elf|hex)|options|tesselon_oled[.]o|oled[.](elf|hex|png|ppm)|oledglass)$"
     "/__pycache__/"
     "~$")
 
 include(CPack)
+
+set(arduino_zip ${PROJECT_BINARY_DIR}/TesselonOLED-${PROJECT_VERSION}.zip)
+file(GLOB_RECURSE arduino_files RELATIVE ${PROJECT_SOURCE_DIR}/examples/oled
+     ${PROJECT_SOURCE_DIR}/examples/oled/TesselonOLED/*)
+list(SORT arduino_files)
+list(TRANSFORM arduino_files PREPEND ${PROJECT_SOURCE_DIR}/examples/oled/ OUTPUT_VARIABLE arduino_paths)
+add_custom_command(OUTPUT ${arduino_zip}
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${arduino_zip} --format=zip ${arduino_files}
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/examples/oled
+  DEPENDS ${arduino_paths})
+add_custom_target(arduino_zip DEPENDS ${arduino_zip})

@@ -20,8 +20,8 @@
  * -nopanel leaves the bus empty; -eeprom puts simavr's 256-byte I2C EEPROM
  * at address 0x50 beside the panel; -uart writes what the firmware sends
  * on its UART to FILE. At the end, standard error tells how often PB5 (the
- * LED on an Uno) changed, and -measure the cycles and stack bytes of the
- * first call of FUNCTION. simavr's SSD1306 prints on standard output.
+ * LED on an Uno) changed, the SH1106's SPI clock, and -measure the cycles
+ * and stack bytes of the first call of FUNCTION. simavr's SSD1306 prints on standard output.
  */
 #include <stdarg.h>
 #include <stdio.h>
@@ -261,6 +261,8 @@ int main(int argc, char **argv)
     if (o.measure && !measured)
         fail("the firmware never returned from ", o.measure);
     fprintf(stderr, "PB5 changed %u times\n", (unsigned)led_changes);
+    if (o.sh1106 && o.spi && !o.nopanel)
+        fprintf(stderr, "SH1106 SPI clock: %lu Hz\n", sh1106.spi_clock);
     if (uart)
         fclose(uart);
     const char *fault = o.sh1106 && !o.nopanel ? sh1106_check(&sh1106) : NULL;

@@ -176,8 +176,11 @@ static void spi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
     sh1106_t *p = param;
     if (p->cs)
         return; /* not selected */
-    if (spi_clock(p) > 4000000)
-        fail(p, "SPI clock %lu Hz, above the SH1106's 4 MHz", spi_clock(p));
+    const unsigned long clock = spi_clock(p);
+    if (clock > p->spi_clock)
+        p->spi_clock = clock;
+    if (clock > 4000000)
+        fail(p, "SPI clock %lu Hz, above the SH1106's 4 MHz", clock);
     if (p->dc)
         data(p, value);
     else

@@ -31,6 +31,7 @@ typedef struct sh1106 {
     uint8_t address, selected, control_next, data, single;
     /* SPI */
     uint8_t cs, dc;
+    unsigned long spi_clock; /* the fastest seen, in Hz */
     char fault[96];
 } sh1106_t;
 
