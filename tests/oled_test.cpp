@@ -176,6 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
          GlassCase{"PastTheEdgesI2c", [] { return randompixels(40, 30, 5); }, 100, 50, false},
          GlassCase{"PastTheEdgesSpi", [] { return randompixels(40, 30, 6); }, 100, 50, true},
          GlassCase{"BeforeTheEdges", [] { return randompixels(30, 20, 7); }, -7, -5, false},
+         GlassCase{"FarBeyondTheEdges", [] { return randompixels(40, 30, 13); }, 32700, 32700,
+                   false},
          GlassCase{"WiderThanThePanel", [] { return randompixels(200, 9, 8); }, -30, 60, true},
          GlassCase{"TopLeftCorner", [] { return uniformpixels(1, 1, 0); }, 0, 0, false},
          GlassCase{"TopRightCorner", [] { return uniformpixels(1, 1, 0); }, 127, 0, true},
@@ -235,13 +237,15 @@ std::vector<SketchCase> sketchcases() {
     std::vector<SketchCase> cases;
     for (const std::string &sketch :
          {library + "examples/Picture", library + "examples/TwoPictures",
-          std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside"})
+          std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside",
+          library + "examples/PictureSPI"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
     cases[0].glass = "";                       // Picture, centred on an SSD1306
     cases[4].glass = "-controller sh1106";     // TwoPictures
     cases[8].glass = "-eeprom -uart uart.txt"; // WireBeside
+    cases[12].glass = "-spi";                  // PictureSPI
     return cases;
 }
 
@@ -282,7 +286,7 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
     const auto header = [&](const char *file) {
         return pixelsofheader(readfile(c.sketch + "/" + file));
     };
-    if (name == "Picture") {
+    if (name == "Picture" || name == "PictureSPI") {
         expectglass(glass, 64, header("picture.h"), 56, 24);
     } else if (name == "WireBeside") {
         expectglass(glass, 64, header("picture.h"), 0, 0);
