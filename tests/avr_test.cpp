@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -87,3 +88,35 @@ INSTANTIATE_TEST_SUITE_P(
                       ChipCase{"TenByTwo", tenbytwo},
                       ChipCase{"OnePixel", [] { return uniformpixels(1, 1, 0); }}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// Both example builds on a file that is no bitmap, into a folder not made
+// yet: the make fails with tesselon's message and leaves no header, so that
+// a second make fails the same way instead of compiling the message.
+class ExampleBuild : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(ExampleBuild, FailedConversionLeavesNoHeader) {
+    for (const char *tool : {"avr-gcc", "make"})
+        if (!installed(tool))
+            GTEST_SKIP() << tool << " is not installed (Debian: gcc-avr avr-libc make)";
+    Scratch scratch;
+    const std::string bad = scratch.write("bad.bmp", {'n', 'o', ' ', 'B', 'M', 'P'});
+    const std::string out = scratch.path("out/here");
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        EXPECT_NE(shell("make -s -f " +
+                        quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + GetParam() +
+                               "/Makefile") +
+                        " PICTURE=" + quoted(bad) + " OUT=" + quoted(out) +
+                        " TESSELON=" + quoted(buildprogram()) + " all >" +
+                        quoted(scratch.path("make.log")) + " 2>&1"),
+                  0);
+        const std::string log = readfile(scratch.path("make.log"));
+        EXPECT_NE(log.find(notbitmap(bad).substr(0, notbitmap(bad).size() - 1)), std::string::npos)
+            << "attempt " << attempt << ":\n"
+            << log;
+        EXPECT_EQ(log.find("error:"), std::string::npos) << log; // the compiler's
+        EXPECT_FALSE(std::ifstream(out + "/picture.h").good());
+        EXPECT_FALSE(std::ifstream(out + "/picture.h.part").good());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleBuild, ::testing::Values("avr", "oled"));
