@@ -6,6 +6,25 @@ constexpr std::uint16_t bitmapsignature = 0x4D42; // "BM", read little-endian
 constexpr std::uint32_t coreheadersize = 12;      // OS/2 header: 16-bit dimensions
 constexpr std::uint32_t infoheadersize = 40;      // Windows header and its longer successors
 
+// Where the fields lie, from the start of the file. The file header comes
+// first, then the picture's header, whose size tells its kind.
+namespace at {
+constexpr std::uint64_t signature = 0;    // u16, "BM"
+constexpr std::uint64_t pixeloffset = 10; // u32, where the first stored row begins
+constexpr std::uint64_t headersize = 14;  // u32, the picture header's size
+// The Windows header (40 bytes) and its longer V4 and V5 forms.
+constexpr std::uint64_t width = 18;       // s32
+constexpr std::uint64_t height = 22;      // s32, negative for rows stored top first
+constexpr std::uint64_t bitcount = 28;    // u16, bits per pixel
+constexpr std::uint64_t compression = 30; // u32, 0 for none
+// The OS/2 header (12 bytes): unsigned 16-bit fields.
+constexpr std::uint64_t corewidth = 18;
+constexpr std::uint64_t coreheight = 20;
+constexpr std::uint64_t corebitcount = 24;
+} // namespace at
+
+static_assert(at::compression + 4 == headerlength, "headerlength covers every field read");
+
 // The header fields the conversion depends on, as the file states them.
 struct Fields {
     std::uint64_t pixeloffset;
@@ -43,8 +62,10 @@ class FieldReader {
 
 Fields readfields(FieldReader &reader, std::uint32_t headersize) {
     if (headersize == coreheadersize)
-        return {reader.u32(10), reader.u16(18), reader.u16(20), reader.u16(24), 0};
-    return {reader.u32(10), reader.s32(18), reader.s32(22), reader.u16(28), reader.u32(30)};
+        return {reader.u32(at::pixeloffset), reader.u16(at::corewidth), reader.u16(at::coreheight),
+                reader.u16(at::corebitcount), 0};
+    return {reader.u32(at::pixeloffset), reader.s32(at::width), reader.s32(at::height),
+            reader.u16(at::bitcount), reader.u32(at::compression)};
 }
 
 Picture geometry(const Fields &fields) {
@@ -86,13 +107,13 @@ std::optional<std::uint16_t> fread16(ByteView bytes, std::uint64_t offset) {
 
 Inspection inspectheader(ByteView head) {
     FieldReader reader(head);
-    const std::uint16_t signature = reader.u16(0);
+    const std::uint16_t signature = reader.u16(at::signature);
     if (reader.missing())
         return refuse(Outcome::truncated, reader.missing());
     if (signature != bitmapsignature)
         return refuse(Outcome::notbitmap);
 
-    const std::uint32_t headersize = reader.u32(14);
+    const std::uint32_t headersize = reader.u32(at::headersize);
     if (reader.missing())
         return refuse(Outcome::truncated, reader.missing());
     if (headersize != coreheadersize && headersize < infoheadersize)

@@ -2,7 +2,8 @@
 // position in bounded blocks, and holding the rows a stream delivers.
 #pragma once
 
-#include "headertext.h"
+#include "bmpheader.h"
+#include "rowsource.h"
 
 #include <filesystem>
 #include <fstream>
