@@ -134,7 +134,7 @@ TEST_P(Refusal, PrintsOneMessageAndFails) {
     EXPECT_EQ(result.out, c.message(file));
     EXPECT_EQ(result.err, "");
     // A pipe is read once, asking no more bytes than each field needs.
-    const RunResult piped = runtesselon("/dev/stdin", "cat " + quoted(file) + " | ");
+    const RunResult piped = runtesselon("/dev/stdin", throughpipe(file));
     EXPECT_EQ(piped.status, 1);
     EXPECT_EQ(piped.out, c.message("/dev/stdin"));
 }
@@ -229,13 +229,13 @@ TEST(CommandLine, PipeConvertsLikeTheFile) {
     const Pixels pixels = randompixels(300, 260, 11); // more than one read block
     auto bmp = encodebmp(pixels, {});
     const auto file = scratch.write("pic.bmp", bmp);
-    const RunResult piped = runtesselon("/dev/stdin", "cat " + quoted(file) + " | ");
+    const RunResult piped = runtesselon("/dev/stdin", throughpipe(file));
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.out, expectedheader(pixels) + "\n");
 
     bmp.resize(bmp.size() - 5);
     const auto cut = scratch.write("cut.bmp", bmp);
-    const RunResult pipedcut = runtesselon("/dev/stdin", "cat " + quoted(cut) + " | ");
+    const RunResult pipedcut = runtesselon("/dev/stdin", throughpipe(cut));
     EXPECT_EQ(pipedcut.status, 1);
     EXPECT_EQ(pipedcut.out, truncated("/dev/stdin"));
 }

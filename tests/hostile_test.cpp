@@ -54,7 +54,7 @@ TEST_P(CutFile, EveryLengthGivesTheHeaderOrOneMessage) {
         // The same cut as a file, read by position, and through a pipe, read once.
         for (const auto &[path, prefix] :
              {std::pair(file, std::string()),
-              std::pair(std::string("/dev/stdin"), "cat " + quoted(file) + " | ")}) {
+              std::pair(std::string("/dev/stdin"), throughpipe(file))}) {
             const RunResult result = runtesselon(quoted(path), prefix);
             if (length >= needed) {
                 EXPECT_EQ(result.status, 0) << length << " " << path;
@@ -160,15 +160,14 @@ TEST(Memory, FilesCostTheSameWhateverTheirSizeOrOffset) {
 TEST(Memory, PipesHoldOnlyTheRowsThatArrived) {
     Scratch scratch;
     const auto piped = [&](const std::string &file) {
-        return peakof("/dev/stdin", "cat " + quoted(file) + " | ");
+        return peakof("/dev/stdin", throughpipe(file));
     };
     const long small =
         piped(scratch.write("small.bmp", encodebmp(randompixels(16, 16, 1), {}))).kib;
     ASSERT_GT(small, 0);
     const auto absurd = scratch.write("absurd.bmp", absurdbitmap());
     EXPECT_LE(piped(absurd).kib, small + 1024);
-    EXPECT_EQ(runtesselon("/dev/stdin", "cat " + quoted(absurd) + " | ").out,
-              truncated("/dev/stdin"));
+    EXPECT_EQ(runtesselon("/dev/stdin", throughpipe(absurd)).out, truncated("/dev/stdin"));
 
     // The measurement sees memory that is used: the 8 MB of a bottom-up
     // picture's rows are held until the last (its top row) has arrived.
@@ -186,7 +185,7 @@ TEST(Memory, PipeBeyondMemoryIsTooLarge) {
     Scratch scratch;
     const auto file = writesparse(scratch, "large.bmp", 140000);
     const RunResult result =
-        runtesselon("/dev/stdin", "cat " + quoted(file) + " | ", limitedtesselon(96 * 1024));
+        runtesselon("/dev/stdin", throughpipe(file), limitedtesselon(96 * 1024));
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, toolarge("/dev/stdin"));
     EXPECT_EQ(result.err, "");

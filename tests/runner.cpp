@@ -86,6 +86,10 @@ std::optional<std::string> asunprivileged() {
     return "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 }
 
+std::string throughpipe(const std::string &file) {
+    return "cat " + quoted(file) + " | ";
+}
+
 int shell(const std::string &command) {
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -38,6 +38,10 @@ std::string quoted(const std::string &word);
 // through the emulator the build names, if any (a 32-bit build here).
 std::string buildprogram(const std::string &path = TESSELON_PATH);
 
+// The prefix for runtesselon and peakof that hands file to tesselon
+// through a pipe, which it then reads as /dev/stdin.
+std::string throughpipe(const std::string &file);
+
 // Runs "tesselon <arguments>" through the shell; arguments are shell text
 // (quote paths with quoted()), prefix comes before the command (a pipe, say),
 // command is the shell text of the program to run.
