@@ -77,7 +77,6 @@ set(CPACK_SOURCE_IGNORE_FILES
     "^${source}/[.]git(/|$)"
     "^${source}/build[^/]*/"
     "^${source}/out/"
-    "^${source}/(groff[.]log|deb-contents[.]txt|tarball-contents[.]txt|zip-contents[.]txt|file-type[.]txt|deb-root/|zip-check/|source-check/|arduino-check/)"
     "^${source}/examples/[^/]+/(picture[.](h|h[.]part|elf|hex)|options|tesselon_oled[.]o|oled[.](elf|hex|png|ppm)|oledglass)$"
     "/__pycache__/"
     "~$")

@@ -1,27 +1,9 @@
 """Writes the fuzzer's seed corpus: small bitmaps of every header kind."""
 import os
-import struct
 import sys
 
-
-def bmp(width, height, headersize=40, bitcount=1, compression=0, topdown=False, cut=0):
-    core = headersize == 12
-    entry = 3 if core else 4
-    offset = 14 + headersize + 2 * entry
-    stride = (width + 31) // 32 * 4
-    pixels = bytes((x * 37 + y * 11) & 0xFF for y in range(height) for x in range(stride))
-    if core:
-        info = struct.pack("<IHHHH", 12, width, height, 1, bitcount)
-    else:
-        info = struct.pack("<IiiHHIIiiII", headersize, width, -height if topdown else height, 1,
-                           bitcount, compression, len(pixels), 2835, 2835, 2, 0)
-        info += bytes(headersize - 40)
-    table = (b"\0\0\0" + b"\xff\xff\xff") if core else (b"\0\0\0\0" + b"\xff\xff\xff\0")
-    data = info + table + pixels
-    head = b"BM" + struct.pack("<IHHI", 14 + len(data), 0, 0, offset)
-    whole = head + data
-    return whole[: len(whole) - cut] if cut else whole
-
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from bmp import bmp  # noqa: E402
 
 SEEDS = {
     "tenbytwo.bmp": bmp(10, 2),
