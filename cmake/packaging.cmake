@@ -8,11 +8,16 @@ set(TESSELON_MAINTAINER "tesselon developers <tesselon@example.org>"
     CACHE STRING "Maintainer of the Debian package: the packager sets it")
 
 if(WIN32)
-  # The zip holds one flat folder: both programs, the manual page as HTML,
-  # the README and the licence with Windows line ends.
+  # The zip holds one folder: both programs, the manual page as HTML, the
+  # README, the licence and the guides with Windows line ends.
   configure_file(README.md README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+  file(GLOB guides RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.md)
+  foreach(guide ${guides})
+    configure_file(${guide} ${guide} @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/${guide} DESTINATION docs)
+  endforeach()
   find_program(GROFF_PROGRAM groff)
   if(GROFF_PROGRAM)
     add_custom_command(OUTPUT tesselon.html
