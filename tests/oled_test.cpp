@@ -261,13 +261,24 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
     const SketchCase c = GetParam();
     const std::string name = c.sketch.substr(c.sketch.rfind('/') + 1);
     Scratch scratch;
+    // The test's own sketches are built around tesselon's output of today.
+    std::string sketch = c.sketch;
+    if (sketch.find("/tests/sketches/") != std::string::npos) {
+        sketch = scratch.path("sketch/" + name);
+        ASSERT_EQ(shell("mkdir -p " + ::quoted(sketch) + " && cp " +
+                        quoted(c.sketch + "/" + name + ".ino") + " " + ::quoted(sketch) + " && " +
+                        buildprogram() + " " +
+                        quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/smiley.bmp") + " >" +
+                        ::quoted(sketch + "/picture.h")),
+                  0);
+    }
     ASSERT_EQ(shell("arduino-builder -compile -hardware /usr/share/arduino/hardware -hardware "
                     "/usr/share/arduino-builder -tools /usr/share/arduino-builder -libraries " +
                     quoted(example) + " -fqbn " + c.board + " -build-path " +
                     quoted(scratch.path("")) +
                     " -warnings all "
                     "-prefs=compiler.cpp.extra_flags=-DDECIMAL_DIG=__DECIMAL_DIG__ " +
-                    quoted(c.sketch + "/" + name + ".ino") + " >" +
+                    ::quoted(sketch + "/" + name + ".ino") + " >" +
                     quoted(scratch.path("build.log")) + " 2>&1"),
               0)
         << readfile(scratch.path("build.log"));
@@ -284,7 +295,7 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         << readfile(scratch.path("glass.log"));
     const Glass glass = readglass(scratch.path("glass.ppm"));
     const auto header = [&](const char *file) {
-        return pixelsofheader(readfile(c.sketch + "/" + file));
+        return pixelsofheader(readfile(sketch + "/" + file));
     };
     if (name == "Picture" || name == "PictureSPI") {
         expectglass(glass, 64, header("picture.h"), 56, 24);
@@ -316,8 +327,7 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
     for (const auto &[header, bitmap] :
          {std::pair("TesselonOLED/examples/Picture/picture.h", "smiley.bmp"),
           std::pair("TesselonOLED/examples/TwoPictures/smiley.h", "smiley.bmp"),
-          std::pair("TesselonOLED/examples/TwoPictures/heart.h", "heart.bmp"),
-          std::pair("../../tests/sketches/WireBeside/picture.h", "smiley.bmp")}) {
+          std::pair("TesselonOLED/examples/TwoPictures/heart.h", "heart.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);
