@@ -110,8 +110,9 @@ static uint8_t i2c_init(tesselon_oled *oled)
 {
     (void)oled;
     if (!(TWCR & _BV(TWEN))) { /* else Wire has the TWI, at its own clock */
-        TWSR = 0;                           /* prescaler 1 */
-        TWBR = (F_CPU / 400000UL - 16) / 2; /* 400 kHz */
+        TWSR = 0; /* prescaler 1 */
+        /* 400 kHz, or as fast as a clock below 6.4 MHz allows */
+        TWBR = F_CPU >= 6400000UL ? (F_CPU / 400000UL - 16) / 2 : 0;
     }
     _delay_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
     return TESSELON_OLED_OK;
