@@ -19,7 +19,7 @@ enum { COMMANDS, DATA };
  * milliseconds, far beyond any byte at 100 kHz. */
 #define WAIT_LIMIT 3000
 
-typedef uint8_t (*bus_init_fn)(tesselon_oled *oled);
+typedef void (*bus_init_fn)(tesselon_oled *oled); /* keeps a fault in oled->state */
 typedef void (*bus_begin_fn)(tesselon_oled *oled, uint8_t kind);
 typedef void (*bus_send_fn)(tesselon_oled *oled, uint8_t byte);
 typedef void (*bus_end_fn)(tesselon_oled *oled);
@@ -58,6 +58,13 @@ static void bus_end(tesselon_oled *oled)
 
 /* TESSELON_OLED_BUS_FAULT is FAULT's bit moved down. */
 static uint8_t outcome(const tesselon_oled *oled) { return oled->state >> 7; }
+
+/* One delay loop for every pause, which keeps the code small. */
+static void wait_ms(uint8_t ms)
+{
+    while (ms--)
+        _delay_ms(1);
+}
 
 /* ---- I2C, on the chip's TWI, beside Arduino's Wire ---- */
 
@@ -106,7 +113,7 @@ static void twi_step(tesselon_oled *oled, uint8_t control, uint8_t expected, uin
     }
 }
 
-static uint8_t i2c_init(tesselon_oled *oled)
+static void i2c_init(tesselon_oled *oled)
 {
     (void)oled;
     if (!(TWCR & _BV(TWEN))) { /* else Wire has the TWI, at its own clock */
@@ -114,8 +121,7 @@ static uint8_t i2c_init(tesselon_oled *oled)
         /* 400 kHz, or as fast as a clock below 6.4 MHz allows */
         TWBR = F_CPU >= 6400000UL ? (F_CPU / 400000UL - 16) / 2 : 0;
     }
-    _delay_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
-    return TESSELON_OLED_OK;
+    wait_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
 }
 
 /* A byte of the stream, the address too: simavr 1.6 reports the data's
@@ -208,19 +214,20 @@ static uint8_t pin_write(uint8_t pin, uint8_t high, uint8_t output)
     return 1;
 }
 
-static uint8_t spi_init(tesselon_oled *oled)
+static void spi_init(tesselon_oled *oled)
 {
     /* SS stays an output so that the SPI stays master. */
     if (!pin_write(oled->pins[CS], 1, 1) || !pin_write(oled->pins[RESET], 1, 1) ||
         !pin_write(oled->pins[DC], 1, 1) || !pin_write(SPI_SS, 1, 1) ||
-        !pin_write(SPI_MOSI, 0, 1) || !pin_write(SPI_SCK, 0, 1))
-        return TESSELON_OLED_BUS_FAULT;
-    _delay_ms(1);
+        !pin_write(SPI_MOSI, 0, 1) || !pin_write(SPI_SCK, 0, 1)) {
+        oled->state = FAULT;
+        return;
+    }
+    wait_ms(1);
     pin_write(oled->pins[RESET], 0, 0); /* a reset pulse of at least 10 us */
-    _delay_ms(1);
+    wait_ms(1);
     pin_write(oled->pins[RESET], 1, 0);
-    _delay_ms(5); /* the controller's own reset */
-    return TESSELON_OLED_OK;
+    wait_ms(5); /* the controller's own reset */
 }
 
 static void spi_begin(tesselon_oled *oled, uint8_t kind)
@@ -355,8 +362,7 @@ static uint8_t start(tesselon_oled *oled, const tesselon_oled_panel *panel)
     oled->panel = panel;
     oled->state = 0;
     const oled_bus *bus = bus_of(oled);
-    if (((bus_init_fn)pgm_read_ptr(&bus->init))(oled) != TESSELON_OLED_OK)
-        oled->state = FAULT;
+    ((bus_init_fn)pgm_read_ptr(&bus->init))(oled);
     const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus->send);
     const uint8_t *setup = (const uint8_t *)pgm_read_ptr(&panel->setup);
     bus_begin(oled, COMMANDS);
@@ -364,6 +370,10 @@ static uint8_t start(tesselon_oled *oled, const tesselon_oled_panel *panel)
         send(oled, pgm_read_byte(&setup[i]));
     bus_end(oled);
     tesselon_oled_clear(oled); /* the RAM holds noise after power-up */
+    /* The panel voltage, from the charge pump or the DC-DC converter turned
+     * on above, settles before the panel is lit; where it already has, the
+     * pause costs nothing but time. */
+    wait_ms(100);
     bus_begin(oled, COMMANDS);
     send(oled, 0xAF); /* display on */
     bus_end(oled);
