@@ -82,19 +82,25 @@ set(CPACK_SOURCE_IGNORE_FILES
     "^${source}/[.]git(/|$)"
     "^${source}/build[^/]*/"
     "^${source}/out/"
-    "^${source}/examples/[^/]+/(picture[.](h|h[.]part|elf|hex)|options|tesselon_oled[.]o|oled[.](elf|hex|png|ppm)|oledglass)$"
+    "^${source}/examples/[^/]+/(picture[.](h|h[.]part|elf|hex)|options|tesselon_display[.]o|display[.](elf|hex|png|ppm)|simpanel)$"
+    "/node_modules/"
     "/__pycache__/"
     "~$")
 
 include(CPack)
 
-set(arduino_zip ${PROJECT_BINARY_DIR}/TesselonOLED-${PROJECT_VERSION}.zip)
-file(GLOB_RECURSE arduino_files RELATIVE ${PROJECT_SOURCE_DIR}/examples/oled
-     ${PROJECT_SOURCE_DIR}/examples/oled/TesselonOLED/*)
+# The library's version is the one its library.properties gives.
+file(STRINGS ${PROJECT_SOURCE_DIR}/TesselonDisplay/library.properties display_version
+     REGEX "^version=")
+string(REPLACE "version=" "" display_version "${display_version}")
+set(arduino_zip ${PROJECT_BINARY_DIR}/TesselonDisplay-${display_version}.zip)
+file(GLOB_RECURSE arduino_files RELATIVE ${PROJECT_SOURCE_DIR}
+     ${PROJECT_SOURCE_DIR}/TesselonDisplay/*)
+list(FILTER arduino_files EXCLUDE REGEX "/[.]") # the formatter's settings stay behind
 list(SORT arduino_files)
-list(TRANSFORM arduino_files PREPEND ${PROJECT_SOURCE_DIR}/examples/oled/ OUTPUT_VARIABLE arduino_paths)
+list(TRANSFORM arduino_files PREPEND ${PROJECT_SOURCE_DIR}/ OUTPUT_VARIABLE arduino_paths)
 add_custom_command(OUTPUT ${arduino_zip}
   COMMAND ${CMAKE_COMMAND} -E tar cf ${arduino_zip} --format=zip ${arduino_files}
-  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/examples/oled
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   DEPENDS ${arduino_paths})
 add_custom_target(arduino_zip DEPENDS ${arduino_zip})

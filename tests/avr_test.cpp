@@ -119,4 +119,4 @@ TEST_P(ExampleBuild, FailedConversionLeavesNoHeader) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ExampleBuild, ::testing::Values("avr", "oled"));
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleBuild, ::testing::Values("avr", "display"));

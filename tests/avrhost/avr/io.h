@@ -1,4 +1,4 @@
-// Stand-ins for the AVR's registers, so that the OLED driver runs on the
+// Stand-ins for the AVR's registers, so that the display driver runs on the
 // host: each register is a byte whose writes the test may watch and shape.
 #pragma once
 

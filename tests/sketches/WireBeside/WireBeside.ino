@@ -1,12 +1,12 @@
-// The OLED driver beside Wire: an I2C EEPROM at 0x50 is written and read
+// The display driver beside Wire: an I2C EEPROM at 0x50 is written and read
 // back through Wire before and after the panel is set up and drawn on, and
 // the outcome goes out on the serial port.
-#include <TesselonOLED.h>
+#include <TesselonDisplay.h>
 #include <Wire.h>
 
 #include "picture.h"
 
-TesselonOLED oled;
+TesselonDisplay display;
 
 // Writes 8 bytes from seed on at address, reads them back; whether all came back.
 bool eepromRoundTrip(uint8_t address, uint8_t seed)
@@ -32,7 +32,7 @@ void setup()
     Serial.begin(9600);
     Wire.begin();
     Serial.println(eepromRoundTrip(0x10, 3) ? "before: ok" : "before: failed");
-    const bool drawn = oled.beginI2C(TesselonOLED::SSD1306_128x64) && oled.draw(bmppic, 0, 0);
+    const bool drawn = display.beginI2C(TesselonDisplay::SSD1306_128x64) && display.draw(bmppic, 0, 0);
     Serial.println(drawn ? "drawn: ok" : "drawn: failed");
     Serial.println(eepromRoundTrip(0x80, 101) ? "after: ok" : "after: failed");
 }

@@ -1,4 +1,4 @@
-// The picture on the glass: the OLED example firmware is built around
+// The picture on the glass: the display example firmware is built around
 // tesselon's output, run in simavr with a virtual SSD1306 or SH1106 on its
 // I2C or SPI bus, and the panel must show the picture's colour-index-0
 // pixels lit at the position drawn, and nothing else; with no module
@@ -12,12 +12,12 @@
 
 namespace {
 
-const std::string example = std::string(TESSELON_SOURCE_DIR) + "/examples/oled/";
+const std::string example = std::string(TESSELON_SOURCE_DIR) + "/examples/display/";
 
 // Skips the test, naming the package, where a tool is missing.
 #define SKIP_WITHOUT_PANEL()                                                                       \
     do {                                                                                           \
-        if (std::string(OLEDGLASS_PATH).empty())                                                   \
+        if (std::string(SIMPANEL_PATH).empty())                                                    \
             GTEST_SKIP() << "no simulated panel: simavr's libraries were not found when "          \
                             "configuring (Debian: libsimavr-dev libelf-dev pkg-config)";           \
         for (const char *tool : {"avr-gcc", "make"})                                               \
@@ -141,10 +141,10 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
               0)
         << readfile(scratch.path("make.log"));
     // A blinking firmware never sleeps: it runs for two simulated seconds.
-    ASSERT_EQ(shell(quoted(OLEDGLASS_PATH) + (c.spi ? " -spi" : "") + " -rows " +
+    ASSERT_EQ(shell(quoted(SIMPANEL_PATH) + (c.spi ? " -spi" : "") + " -rows " +
                     std::to_string(c.rows) + " -controller " + c.controller + " " +
                     (c.panel ? c.panel : "-nopanel") + (expectsfault(c) ? " -run 32000000 " : " ") +
-                    quoted(scratch.path("oled.elf")) + " " + quoted(scratch.path("glass.ppm")) +
+                    quoted(scratch.path("display.elf")) + " " + quoted(scratch.path("glass.ppm")) +
                     " >/dev/null 2>" + quoted(scratch.path("glass.log"))),
               0)
         << readfile(scratch.path("glass.log"));
@@ -204,13 +204,14 @@ TEST(Preview, ReadmePictureIsTheSampleOnThePanel) {
             GTEST_SKIP() << tool << " is not installed (Debian: netpbm)";
     Scratch scratch;
     ASSERT_EQ(shell("make -s -C " + quoted(example) + " OUT=" + quoted(scratch.path("")) +
-                    " TESSELON=" + quoted(buildprogram()) + " GLASS=" + quoted(OLEDGLASS_PATH) +
+                    " TESSELON=" + quoted(buildprogram()) + " GLASS=" + quoted(SIMPANEL_PATH) +
                     " preview >" + quoted(scratch.path("make.log")) + " 2>&1"),
               0)
         << readfile(scratch.path("make.log"));
-    ASSERT_EQ(shell("pngtopnm " + quoted(scratch.path("oled.png")) + " >" +
+    ASSERT_EQ(shell("pngtopnm " + quoted(scratch.path("display.png")) + " >" +
                     quoted(scratch.path("made.ppm")) + " && pngtopnm " +
-                    quoted(example + "smiley-oled.png") + " >" + quoted(scratch.path("shown.ppm"))),
+                    quoted(example + "smiley-panel.png") + " >" +
+                    quoted(scratch.path("shown.ppm"))),
               0);
     const std::string made = readfile(scratch.path("made.ppm"));
     EXPECT_NE(made.find("512 256"), std::string::npos);
@@ -221,12 +222,12 @@ TEST(Preview, ReadmePictureIsTheSampleOnThePanel) {
 // Uno's builds run on the simulated panel, and Wire keeps working beside it.
 namespace {
 
-const std::string library = example + "TesselonOLED/";
+const std::string library = std::string(TESSELON_SOURCE_DIR) + "/TesselonDisplay/";
 
 struct SketchCase {
     std::string sketch; // its folder
     const char *board;
-    const char *glass = nullptr; // Uno builds: oledglass's options for the run
+    const char *glass = nullptr; // Uno builds: simpanel's options for the run
 };
 
 void PrintTo(const SketchCase &c, std::ostream *out) {
@@ -272,9 +273,13 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
                         ::quoted(sketch + "/picture.h")),
                   0);
     }
+    // The library as the IDE installs it: a folder of its own in a libraries folder.
+    ASSERT_EQ(shell("mkdir -p " + quoted(scratch.path("installed")) + " && ln -s " +
+                    quoted(library) + " " + quoted(scratch.path("installed/TesselonDisplay"))),
+              0);
     ASSERT_EQ(shell("arduino-builder -compile -hardware /usr/share/arduino/hardware -hardware "
                     "/usr/share/arduino-builder -tools /usr/share/arduino-builder -libraries " +
-                    quoted(example) + " -fqbn " + c.board + " -build-path " +
+                    quoted(scratch.path("installed")) + " -fqbn " + c.board + " -build-path " +
                     quoted(scratch.path("")) +
                     " -warnings all "
                     "-prefs=compiler.cpp.extra_flags=-DDECIMAL_DIG=__DECIMAL_DIG__ " +
@@ -282,13 +287,13 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
                     quoted(scratch.path("build.log")) + " 2>&1"),
               0)
         << readfile(scratch.path("build.log"));
-    EXPECT_EQ(readfile(scratch.path("build.log")).find("TesselonOLED/src"), std::string::npos)
+    EXPECT_EQ(readfile(scratch.path("build.log")).find("TesselonDisplay/src"), std::string::npos)
         << "the library has warnings:\n"
         << readfile(scratch.path("build.log"));
     if (!c.glass)
         return;
     // The sketch loops for good once drawn: three simulated seconds.
-    ASSERT_EQ(shell("cd " + quoted(scratch.path("")) + " && " + quoted(OLEDGLASS_PATH) + " " +
+    ASSERT_EQ(shell("cd " + quoted(scratch.path("")) + " && " + quoted(SIMPANEL_PATH) + " " +
                     c.glass + " -run 48000000 " + quoted(name + ".ino.elf") +
                     " glass.ppm >/dev/null 2>glass.log"),
               0)
@@ -325,12 +330,12 @@ INSTANTIATE_TEST_SUITE_P(Boards, ArduinoSketch, ::testing::ValuesIn(sketchcases(
 // The headers beside the sketches are tesselon's output for the bundled bitmaps.
 TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
     for (const auto &[header, bitmap] :
-         {std::pair("TesselonOLED/examples/Picture/picture.h", "smiley.bmp"),
-          std::pair("TesselonOLED/examples/TwoPictures/smiley.h", "smiley.bmp"),
-          std::pair("TesselonOLED/examples/TwoPictures/heart.h", "heart.bmp")}) {
+         {std::pair("examples/Picture/picture.h", "smiley.bmp"),
+          std::pair("examples/TwoPictures/smiley.h", "smiley.bmp"),
+          std::pair("examples/TwoPictures/heart.h", "heart.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);
-        EXPECT_EQ(readfile(example + header), run.out) << header;
+        EXPECT_EQ(readfile(library + header), run.out) << header;
     }
 }

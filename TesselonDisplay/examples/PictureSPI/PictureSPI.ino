@@ -3,17 +3,17 @@
 // RESET on 8. picture.h is tesselon's output for its bundled 16 x 16
 // smiley; make your own with
 //   tesselon mypicture.bmp > picture.h
-#include <TesselonOLED.h>
+#include <TesselonDisplay.h>
 
 #include "picture.h"
 
-TesselonOLED oled;
+TesselonDisplay display;
 
 void setup()
 {
-    oled.beginSPI(TesselonOLED::SSD1306_128x64, 10, 9, 8);
-    oled.draw(bmppic, (oled.width() - pgm_read_byte(&bmppic[0])) / 2,
-              (oled.height() - pgm_read_byte(&bmppic[1])) / 2);
+    display.beginSPI(TesselonDisplay::SSD1306_128x64, 10, 9, 8);
+    display.draw(bmppic, (display.width() - pgm_read_byte(&bmppic[0])) / 2,
+              (display.height() - pgm_read_byte(&bmppic[1])) / 2);
 }
 
 void loop() {}

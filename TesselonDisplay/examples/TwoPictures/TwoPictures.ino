@@ -2,7 +2,7 @@
 // address 0x3C, and what to do when the module does not answer: the LED
 // blinks. smiley.h and heart.h are tesselon's output; each header declares
 // bmppic, so each is given its own name as it is included.
-#include <TesselonOLED.h>
+#include <TesselonDisplay.h>
 
 #define bmppic smiley
 #include "smiley.h"
@@ -11,7 +11,7 @@
 #include "heart.h"
 #undef bmppic
 
-TesselonOLED oled;
+TesselonDisplay display;
 
 // No module answered (wrong address, no pull-ups, a loose wire): say so
 // with the LED, since nothing can be shown.
@@ -26,13 +26,13 @@ void blinkForever()
 
 void setup()
 {
-    // For an SSD1306: TesselonOLED::SSD1306_128x64 or SSD1306_128x32.
-    // For SPI: oled.beginSPI(TesselonOLED::SH1106_128x64, 10, 9, 8) with
+    // For an SSD1306: TesselonDisplay::SSD1306_128x64 or SSD1306_128x32.
+    // For SPI: display.beginSPI(TesselonDisplay::SH1106_128x64, 10, 9, 8) with
     // the pins of CS, D/C and RESET.
-    if (!oled.beginI2C(TesselonOLED::SH1106_128x64, 0x3C))
+    if (!display.beginI2C(TesselonDisplay::SH1106_128x64, 0x3C))
         blinkForever();
-    const int16_t top = (oled.height() - pgm_read_byte(&smiley[1])) / 2;
-    if (!oled.draw(smiley, 32, top) || !oled.draw(heart, 80, top))
+    const int16_t top = (display.height() - pgm_read_byte(&smiley[1])) / 2;
+    if (!display.draw(smiley, 32, top) || !display.draw(heart, 80, top))
         blinkForever();
 }
 

@@ -1,8 +1,8 @@
-// The OLED driver's I2C on stand-in registers: what no simulator shows.
+// The display driver's I2C on stand-in registers: what no simulator shows.
 // A bus held low ends in a fault, not a hang, with the TWI let go; after a
 // fault nothing touches the bus; and Wire's clock and interrupt survive.
 #include "avr/io.h"
-#include "tesselon_oled.h"
+#include "tesselon_display.h"
 
 #include <gtest/gtest.h>
 
@@ -53,16 +53,17 @@ int healthy(std::uint8_t control) {
 
 TEST_F(Twi, HeldLowFaultsReleasesTheBusAndStaysQuiet) {
     answer = [](std::uint8_t) { return -1; };
-    tesselon_oled oled;
-    EXPECT_EQ(tesselon_oled_init_i2c(&oled, &tesselon_ssd1306_i2c, 0x3C), TESSELON_OLED_BUS_FAULT);
+    tesselon_display display;
+    EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+              TESSELON_DISPLAY_BUS_FAULT);
     ASSERT_GE(writes.size(), 3u);
     EXPECT_EQ(writes[0], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA)); // the start that never ended
     EXPECT_EQ(writes[1], _BV(TWINT) | _BV(TWEN) | _BV(TWSTO)); // the stop that never ended
     EXPECT_EQ(writes[2], 0);                                   // so the TWI let go of the lines
     EXPECT_EQ(writes.size(), 4u);                              // and nothing after that
     EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(tesselon_oled_draw(&oled, picture, 0, 0), TESSELON_OLED_BUS_FAULT);
-    EXPECT_EQ(tesselon_oled_clear(&oled), TESSELON_OLED_BUS_FAULT);
+    EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_BUS_FAULT);
+    EXPECT_EQ(tesselon_display_clear(&display), TESSELON_DISPLAY_BUS_FAULT);
     EXPECT_EQ(writes.size(), 4u);
 }
 
@@ -76,9 +77,9 @@ TEST_F(Twi, EveryStatusIsChecked) {
             return step++ == wrongstep ? 0x30 : healthy(control);
         };
         writes.clear();
-        tesselon_oled oled;
-        EXPECT_EQ(tesselon_oled_init_i2c(&oled, &tesselon_sh1106_i2c, 0x3D),
-                  TESSELON_OLED_BUS_FAULT)
+        tesselon_display display;
+        EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_sh1106_i2c, 0x3D),
+                  TESSELON_DISPLAY_BUS_FAULT)
             << wrongstep;
         EXPECT_EQ(step, wrongstep + 1) << "steps after the fault";
         EXPECT_EQ(writes.back(), 0) << "the TWI as found";
@@ -89,9 +90,10 @@ TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
     answer = healthy;
     TWCR.value = wireidle;
     TWBR.value = 72; // Wire's 100 kHz
-    tesselon_oled oled;
-    EXPECT_EQ(tesselon_oled_init_i2c(&oled, &tesselon_ssd1306_i2c, 0x3C), TESSELON_OLED_OK);
-    EXPECT_EQ(tesselon_oled_draw(&oled, picture, 3, 5), TESSELON_OLED_OK);
+    tesselon_display display;
+    EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+              TESSELON_DISPLAY_OK);
+    EXPECT_EQ(tesselon_display_draw(&display, picture, 3, 5), TESSELON_DISPLAY_OK);
     EXPECT_EQ(TWBR.value, 72);
     EXPECT_EQ(TWCR.value & ~_BV(TWINT), wireidle);
     for (const std::uint8_t byte : writes) {
@@ -99,4 +101,31 @@ TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
             EXPECT_FALSE(byte & _BV(TWIE));
         }
     }
+}
+
+// SPI lines that are not wired: a RESET tied to the board's reset and a CS
+// tied low take nothing; D/C cannot be left out, since commands would then
+// be taken for pixels.
+TEST(Spi, LinesNotWired) {
+    SPDR.onwrite = [](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF); // every byte leaves at once
+        return byte;
+    };
+    const std::uint8_t cs = TESSELON_PIN('B', 2), dc = TESSELON_PIN('B', 1),
+                       reset = TESSELON_PIN('B', 0);
+    struct Wiring {
+        std::uint8_t cs, dc, reset;
+        std::uint8_t outcome;
+    };
+    for (const Wiring &w : {Wiring{cs, dc, TESSELON_NO_PIN, TESSELON_DISPLAY_OK},
+                            Wiring{TESSELON_NO_PIN, dc, reset, TESSELON_DISPLAY_OK},
+                            Wiring{cs, TESSELON_NO_PIN, reset, TESSELON_DISPLAY_BUS_FAULT},
+                            Wiring{cs, dc, TESSELON_PIN('Z', 0), TESSELON_DISPLAY_BUS_FAULT}}) {
+        tesselon_display display;
+        EXPECT_EQ(
+            tesselon_display_init_spi(&display, &tesselon_display_ssd1306_spi, w.cs, w.dc, w.reset),
+            w.outcome)
+            << int(w.cs) << " " << int(w.dc) << " " << int(w.reset);
+    }
+    SPDR.onwrite = nullptr;
 }

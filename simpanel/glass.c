@@ -1,11 +1,11 @@
 /*
- * oledglass: runs OLED firmware for the ATmega328P at 16 MHz in simavr,
+ * simpanel: runs OLED firmware for the ATmega328P at 16 MHz in simavr,
  * with a virtual panel on the chip's I2C (TWI) or SPI bus, until the
  * firmware sleeps with interrupts off (or for -run cycles), and writes what
  * the panel's glass then shows as a PPM picture: lit pixels light, the
  * glass dark.
  *
- *   oledglass [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
+ *   simpanel [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
  *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-cycles N]
  *             [-scale N] [-measure FUNCTION] firmware.elf glass.ppm
  *
@@ -59,7 +59,7 @@ struct options {
 
 static void fail(const char *what, const char *detail)
 {
-    fprintf(stderr, "oledglass: %s%s\n", what, detail ? detail : "");
+    fprintf(stderr, "simpanel: %s%s\n", what, detail ? detail : "");
     exit(1);
 }
 
@@ -105,7 +105,7 @@ static struct options parse(int argc, char **argv)
     }
     if (argc - i != 2 || (o.rows != 64 && o.rows != 32) || (o.sh1106 && o.rows != 64) ||
         o.scale < 1 || o.scale > 64)
-        fail("usage: oledglass [-spi] [-controller ssd1306|sh1106] [-rows 32|64] [-address A] "
+        fail("usage: simpanel [-spi] [-controller ssd1306|sh1106] [-rows 32|64] [-address A] "
              "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-cycles N] [-scale N] "
              "[-measure FUNCTION] firmware.elf glass.ppm",
              NULL);

@@ -142,7 +142,8 @@ static void twi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
         p->selected = message.u.twi.addr == p->address << 1; /* a write to us */
         p->control_next = 1;
         if (p->selected)
-            avr_raise_irq(p->irq + TWI_IRQ_INPUT, avr_twi_irq_msg(TWI_COND_ACK, p->address << 1, 1));
+            avr_raise_irq(p->irq + TWI_IRQ_INPUT,
+                          avr_twi_irq_msg(TWI_COND_ACK, p->address << 1, 1));
     }
     if (p->selected && message.u.twi.msg & TWI_COND_WRITE) {
         avr_raise_irq(p->irq + TWI_IRQ_INPUT, avr_twi_irq_msg(TWI_COND_ACK, p->address << 1, 1));
@@ -167,7 +168,7 @@ static unsigned long spi_clock(const sh1106_t *p)
 {
     const uint8_t spcr = p->avr->data[0x4C], spsr = p->avr->data[0x4D];
     const unsigned divider = (spcr & 3) == 3 ? 128 : 4u << 2 * (spcr & 3); /* 4, 16, 64, 128 */
-    return p->avr->frequency / (divider >> (spsr & 1));                   /* halved by SPI2X */
+    return p->avr->frequency / (divider >> (spsr & 1));                    /* halved by SPI2X */
 }
 
 static void spi_hook(struct avr_irq_t *irq, uint32_t value, void *param)

@@ -1,0 +1,89 @@
+/*
+ * Display driver for AVR microcontrollers that draws tesselon's bmppic arrays
+ * straight from flash on an SSD1306 (128 x 64 or 128 x 32) or an SH1106
+ * (128 x 64) module, over I2C or 4-wire SPI. It keeps no frame buffer: the
+ * picture's rows of horizontal bytes are turned into the controller's
+ * pages of 8 vertical pixels as they are sent. Its RAM is the six bytes of
+ * one struct tesselon_display.
+ *
+ * Controller, height and bus are one panel description in flash, named at
+ * the call to init; only the one named is linked into the firmware:
+ *
+ *   tesselon_display_ssd1306_i2c   tesselon_display_ssd1306_32_i2c
+ *   tesselon_display_sh1106_i2c    tesselon_display_ssd1306_spi
+ *   tesselon_display_ssd1306_32_spi   tesselon_display_sh1106_spi
+ *
+ * Pins: I2C uses the chip's TWI pins (SDA, SCL). SPI uses the chip's MOSI
+ * and SCK, keeps its SS an output, and drives CS, D/C and RESET on pins
+ * named at init: Arduino pin numbers in a sketch, TESSELON_PIN('B', 2) and
+ * the like elsewhere; TESSELON_NO_PIN for a CS or RESET that is not wired.
+ *
+ * Every call returns TESSELON_DISPLAY_OK or TESSELON_DISPLAY_BUS_FAULT. A
+ * fault (no module answering on I2C, a bus held low, a pin that is no pin,
+ * a D/C that is not wired) ends the transfer and releases the bus; from
+ * then on every call returns the fault at once, until init is called again.
+ */
+#ifndef TESSELON_DISPLAY_H
+#define TESSELON_DISPLAY_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define TESSELON_DISPLAY_OK 0
+#define TESSELON_DISPLAY_BUS_FAULT 1
+
+#define TESSELON_DISPLAY_COLUMNS 128
+
+/* A line that is not wired: a RESET tied to the board's reset, or a CS tied low. */
+#define TESSELON_NO_PIN 0xFF
+
+#ifndef ARDUINO
+/* A pin of ports A to G outside the Arduino core: TESSELON_PIN('B', 2) is PB2. */
+#define TESSELON_PIN(port, bit) ((uint8_t)((((port) - 'A') << 3) | (bit)))
+#endif
+
+typedef struct tesselon_display_panel tesselon_display_panel;
+
+typedef struct tesselon_display {
+    const tesselon_display_panel *panel; /* in flash */
+    uint8_t state;                       /* the fault, a byte on its way, the TWI's idle bits */
+    uint8_t pins[3];                     /* I2C: the address; SPI: CS, D/C, RESET */
+} tesselon_display;
+
+extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,
+    tesselon_display_sh1106_i2c, tesselon_display_ssd1306_spi, tesselon_display_ssd1306_32_spi,
+    tesselon_display_sh1106_spi;
+
+/* Sets the bus and an I2C panel at address (0x3C or 0x3D) up, clears it and
+ * turns it on. */
+uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
+                                  uint8_t address);
+
+/* The same for an SPI panel with its CS, D/C and RESET pins. */
+uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_display_panel *panel,
+                                  uint8_t cs, uint8_t dc, uint8_t reset);
+
+/* The panel's height in pixels: 64 or 32. */
+uint8_t tesselon_display_rows(const tesselon_display *display);
+
+/* Turns every pixel of the panel off. */
+uint8_t tesselon_display_clear(tesselon_display *display);
+
+/*
+ * Draws a bmppic array from flash with its top left pixel at column x,
+ * row y of the panel; both may be any value, negative ones too, and what
+ * falls outside the panel is left out. The 1-bits are lit, the 0-bits
+ * dark. The controller takes 8 rows a byte, so the rows above and below
+ * the picture that share a page with it are darkened within its columns.
+ */
+uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
+                              int16_t y);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,81 @@
+/*
+ * Shows the picture that tesselon made on an SSD1306 or SH1106 OLED.
+ *
+ * picture.h is tesselon's output:  tesselon mypicture.bmp > picture.h
+ *
+ * The panel is chosen at build time: DISPLAY_SH1106 for an SH1106 (else an
+ * SSD1306), DISPLAY_ROWS=32 for a 128 x 32 SSD1306, DISPLAY_SPI for 4-wire SPI
+ * (else I2C at DISPLAY_ADDRESS, 0x3C unless given). The picture is centred
+ * unless PICTURE_X and PICTURE_Y give the panel column and row of its top
+ * left pixel. When the module does not answer, the LED on PB5 (the Uno's
+ * pin 13) blinks.
+ */
+#include <avr/interrupt.h>
+#include <avr/io.h>
+#include <avr/pgmspace.h>
+#include <avr/sleep.h>
+#include <util/delay.h>
+
+#include "picture.h"
+#include "tesselon_display.h"
+
+#ifndef DISPLAY_ROWS
+#define DISPLAY_ROWS 64
+#endif
+#ifndef DISPLAY_ADDRESS
+#define DISPLAY_ADDRESS 0x3C
+#endif
+
+#if defined(DISPLAY_SH1106) && defined(DISPLAY_SPI)
+#define PANEL tesselon_display_sh1106_spi
+#elif defined(DISPLAY_SH1106)
+#define PANEL tesselon_display_sh1106_i2c
+#elif DISPLAY_ROWS == 32 && defined(DISPLAY_SPI)
+#define PANEL tesselon_display_ssd1306_32_spi
+#elif DISPLAY_ROWS == 32
+#define PANEL tesselon_display_ssd1306_32_i2c
+#elif defined(DISPLAY_SPI)
+#define PANEL tesselon_display_ssd1306_spi
+#else
+#define PANEL tesselon_display_ssd1306_i2c
+#endif
+
+#ifndef PICTURE_X
+#define PICTURE_X ((TESSELON_DISPLAY_COLUMNS - (int16_t)pgm_read_byte(&bmppic[0])) / 2)
+#endif
+#ifndef PICTURE_Y
+#define PICTURE_Y ((DISPLAY_ROWS - (int16_t)pgm_read_byte(&bmppic[1])) / 2)
+#endif
+
+static tesselon_display display;
+
+/* A bus fault: the LED blinks twice a second for good. */
+static void blink(void)
+{
+    DDRB |= _BV(PB5);
+    for (;;) {
+        PINB = _BV(PB5); /* writing a 1 to PINx toggles the pin */
+        _delay_ms(250);
+    }
+}
+
+int main(void)
+{
+#ifdef DISPLAY_SPI
+    /* CS PB2, D/C PB1, RESET PB0 */
+    uint8_t fault = tesselon_display_init_spi(&display, &PANEL, TESSELON_PIN('B', 2),
+                                              TESSELON_PIN('B', 1), TESSELON_PIN('B', 0));
+#else
+    uint8_t fault = tesselon_display_init_i2c(&display, &PANEL, DISPLAY_ADDRESS);
+#endif
+    if (!fault)
+        fault = tesselon_display_draw(&display, bmppic, PICTURE_X, PICTURE_Y);
+    if (fault)
+        blink();
+    /* Done: the panel keeps the picture while the chip sleeps for good
+     * (the simulator ends here). */
+    set_sleep_mode(SLEEP_MODE_PWR_DOWN);
+    cli();
+    sleep_mode();
+    return 0;
+}
