@@ -11,23 +11,40 @@
 
 enum { COMMANDS, DATA };
 
-/* In tesselon_display.state: the fault, kept in the bit where TWCR has TWINT,
- * which is never kept there; beside it, the TWI's idle bits. */
+/* In tesselon_display.state: the fault, kept in the bit where TWCR has
+ * TWINT, which is never kept there; a byte handed to the bus whose end is
+ * still to be waited for, in TWCR's unused bit 1; beside them, the TWI's
+ * idle bits. */
 #define FAULT 0x80
+#define ON_THE_BUS 0x02
 
-/* Waits on the bus give up after this many microseconds and more: a few
- * milliseconds, far beyond any byte at 100 kHz. */
-#define WAIT_LIMIT 3000
+/* Waits on the bus give up after this many polls of 6 cycles and more:
+ * 6 ms and more at any clock, far beyond any byte at 100 kHz. */
+#define WAIT_POLLS ((uint16_t)(F_CPU / 1000))
+
+/* Polls while busy holds, WAIT_POLLS times at the most; polls is 0 when
+ * the wait gave up. The polls run without a pause, so that the next byte
+ * follows the moment the bus is free. */
+#define POLL_WHILE(busy, polls) for (polls = WAIT_POLLS; (busy) && --polls;)
+
+/* For the small functions on the way of every byte. */
+#define INLINE static inline __attribute__((always_inline))
 
 typedef void (*bus_init_fn)(tesselon_display *display); /* keeps a fault in display->state */
 typedef void (*bus_begin_fn)(tesselon_display *display, uint8_t kind);
-typedef void (*bus_send_fn)(tesselon_display *display, uint8_t byte);
-typedef void (*bus_end_fn)(tesselon_display *display);
+/* Sends count bytes from RAM, at least 1. Each waits only for the one
+ * before it, and the last may still be on its way when it returns, so
+ * that the next bytes are worked out meanwhile. */
+typedef void (*bus_send_fn)(tesselon_display *display, const uint8_t *bytes, uint8_t count);
+typedef void (*bus_end_fn)(tesselon_display *display); /* after the last byte has left */
+struct page_line;
+typedef void (*bus_send_line_fn)(tesselon_display *display, const struct page_line *line);
 
 typedef struct display_bus {
     bus_init_fn init;
     bus_begin_fn begin; /* a stream of commands or of data */
     bus_send_fn send;
+    bus_send_line_fn send_line; /* a picture's page line */
     bus_end_fn end;
 } display_bus;
 
@@ -66,6 +83,99 @@ static void wait_ms(uint8_t ms)
         _delay_ms(1);
 }
 
+/* ---- Page bytes ---- */
+
+/*
+ * One page's stretch of a picture as a bus sends it: columns page bytes
+ * (at least 1), the first skip columns of the first byte column left out.
+ * Byte column by byte column, its rows from..to - 1 (step bytes apart in
+ * flash, from bytes on) become the page's bits from..to - 1; the other bits
+ * are dark, and with from == to (no bytes read) the whole stretch is.
+ */
+typedef struct page_line {
+    const uint8_t *bytes;
+    uint8_t step, from, to, skip, columns;
+} page_line;
+
+/* Moves a picture row into 8 page bytes p0 to p7: each page byte's bits
+ * move down one, and the row's pixels go in at their top bits, the
+ * leftmost pixel's into p0; on the chip two instructions a pixel, through
+ * the carry. */
+#define ROW_IN_ASM                                                                                 \
+    "lsl %[row]\n\tror %[p0]\n\tlsl %[row]\n\tror %[p1]\n\tlsl %[row]\n\tror %[p2]\n\t"            \
+    "lsl %[row]\n\tror %[p3]\n\tlsl %[row]\n\tror %[p4]\n\tlsl %[row]\n\tror %[p5]\n\t"            \
+    "lsl %[row]\n\tror %[p6]\n\tlsl %[row]\n\tror %[p7]\n\t"
+#define PAGE_OPERANDS                                                                              \
+    [p0] "+r"(p0), [p1] "+r"(p1), [p2] "+r"(p2), [p3] "+r"(p3), [p4] "+r"(p4), [p5] "+r"(p5),      \
+        [p6] "+r"(p6), [p7] "+r"(p7)
+#define PIXEL_IN(row, p) (p = (uint8_t)(p >> 1 | (row & 0x80)), row = (uint8_t)(row << 1))
+#define ROW_IN_C(row)                                                                              \
+    (PIXEL_IN(row, p0), PIXEL_IN(row, p1), PIXEL_IN(row, p2), PIXEL_IN(row, p3),                   \
+     PIXEL_IN(row, p4), PIXEL_IN(row, p5), PIXEL_IN(row, p6), PIXEL_IN(row, p7))
+
+/*
+ * The 8 page bytes of the line's byte column at byte, the leftmost pixel's
+ * first, to out: its rows go in from the top, then dark rows, 8 - from in
+ * all, so that they end at the page's bits from..to - 1 and the bits above
+ * and below them are dark. Each flash byte is read once, and the page bytes
+ * are built in registers: on the chip 28 cycles a row.
+ */
+static void __attribute__((noinline))
+page_bytes(const page_line *line, const uint8_t *byte, uint8_t *out)
+{
+    const uint8_t step = line->step;
+    uint8_t count = line->to - line->from, rows = 8 - line->from;
+    uint8_t p0 = 0, p1 = 0, p2 = 0, p3 = 0, p4 = 0, p5 = 0, p6 = 0, p7 = 0, row;
+#ifdef __AVR__
+    __asm__ __volatile__("1: clr %[row]\n\t"
+                         "cp %[count], __zero_reg__\n\t"
+                         "breq 2f\n\t"
+                         "lpm %[row], Z\n\t"
+                         "add %A[byte], %[step]\n\t"
+                         "adc %B[byte], __zero_reg__\n\t"
+                         "dec %[count]\n\t"
+                         "2: " ROW_IN_ASM "dec %[rows]\n\t"
+                         "brne 1b\n\t"
+                         "st %a[out]+, %[p0]\n\tst %a[out]+, %[p1]\n\tst %a[out]+, %[p2]\n\t"
+                         "st %a[out]+, %[p3]\n\tst %a[out]+, %[p4]\n\tst %a[out]+, %[p5]\n\t"
+                         "st %a[out]+, %[p6]\n\tst %a[out], %[p7]"
+                         : [row] "=&r"(row), [byte] "+z"(byte), [count] "+r"(count),
+                           [rows] "+r"(rows), [out] "+x"(out), PAGE_OPERANDS
+                         : [step] "r"(step)
+                         : "memory");
+#else
+    for (; rows; rows--) {
+        row = 0;
+        if (count) {
+            row = pgm_read_byte(byte);
+            byte += step;
+            count--;
+        }
+        ROW_IN_C(row);
+    }
+    *out++ = p0, *out++ = p1, *out++ = p2, *out++ = p3;
+    *out++ = p4, *out++ = p5, *out++ = p6, *out = p7;
+#endif
+}
+
+/* A page line a byte column at a time: 8 page bytes built, then sent. */
+static void send_line_in_blocks(tesselon_display *display, const page_line *line, bus_send_fn send)
+{
+    uint8_t out[8];
+    const uint8_t *column = line->bytes;
+    uint8_t first = line->skip, columns = line->columns;
+    for (;;) {
+        page_bytes(line, column++, out);
+        uint8_t count = 8 - first;
+        if (count > columns)
+            count = columns;
+        send(display, out + first, count);
+        if (!(columns -= count))
+            return;
+        first = 0;
+    }
+}
+
 /* ---- I2C, on the chip's TWI, beside Arduino's Wire ---- */
 
 #define TWI_START 0x08
@@ -75,42 +185,57 @@ static void wait_ms(uint8_t ms)
 #define TWI_TIMED_OUT 0xFF
 #define TWI_IDLE_BITS (_BV(TWEA) | _BV(TWEN) | _BV(TWIE))
 
+/* Starts a step of the TWI; Wire's interrupt stays off while it runs. */
+static void twi_go(uint8_t control) { TWCR = _BV(TWINT) | _BV(TWEN) | control; }
+
 /* Sends a stop, or turns the TWI off when even that does not end, which
  * lets go of both lines; then hands the TWI back as it was found. */
 static void twi_release(tesselon_display *display)
 {
-    TWCR = _BV(TWINT) | _BV(TWEN) | _BV(TWSTO);
-    for (uint16_t waited = 0; TWCR & _BV(TWSTO); waited++) {
-        if (waited == WAIT_LIMIT) {
-            TWCR = 0;
-            display->state |= FAULT;
-            break;
-        }
-        _delay_us(1);
+    twi_go(_BV(TWSTO));
+    uint16_t polls;
+    POLL_WHILE(TWCR & _BV(TWSTO), polls);
+    if (!polls) {
+        TWCR = 0;
+        display->state |= FAULT;
     }
     TWCR = display->state & TWI_IDLE_BITS;
 }
 
-/* One step of the TWI, which must end in status expected or also, and in
- * time: else (no module answering, no pull-ups, a bus held low) the bus is
- * released and the fault kept. */
-static void twi_step(tesselon_display *display, uint8_t control, uint8_t expected, uint8_t also)
+/* Waits for the step under way: its status, or TWI_TIMED_OUT (which TWSR
+ * never reads) when it does not end in time. */
+INLINE uint8_t twi_wait(void)
+{
+    uint16_t polls;
+    POLL_WHILE(!(TWCR & _BV(TWINT)), polls);
+    return polls ? TWSR & 0xF8 : TWI_TIMED_OUT;
+}
+
+/* A step that went wrong (no module answering, no pull-ups, a bus held
+ * low): the bus is released and the fault kept. */
+static uint8_t twi_failed(tesselon_display *display)
+{
+    display->state |= FAULT;
+    twi_release(display);
+    return 0;
+}
+
+/*
+ * Whether the TWI may go on: no fault, and the step under way, if any,
+ * ended well: a START, or a byte (the address too) acknowledged. Each of
+ * these statuses can follow only its own step, so one test serves all
+ * (and takes the data's status after the address, which simavr 1.6
+ * reports there).
+ */
+INLINE uint8_t i2c_ready(tesselon_display *display)
 {
     if (display->state & FAULT)
-        return;
-    TWCR = _BV(TWINT) | _BV(TWEN) | control;
-    for (uint16_t waited = 0; !(TWCR & _BV(TWINT)); waited++) {
-        if (waited == WAIT_LIMIT) {
-            expected = also = TWI_TIMED_OUT; /* which TWSR never reads */
-            break;
-        }
-        _delay_us(1);
-    }
-    const uint8_t status = TWSR & 0xF8;
-    if (status != expected && status != also) {
-        display->state |= FAULT;
-        twi_release(display);
-    }
+        return 0;
+    if (!(display->state & ON_THE_BUS))
+        return 1;
+    const uint8_t status = twi_wait();
+    return status == TWI_START || status == TWI_REPEATED_START || status == TWI_ADDRESS_ACK ||
+           status == TWI_DATA_ACK || twi_failed(display);
 }
 
 static void i2c_init(tesselon_display *display)
@@ -124,38 +249,55 @@ static void i2c_init(tesselon_display *display)
     wait_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
 }
 
-/* A byte of the stream, the address too: simavr 1.6 reports the data's
- * status after the address, and on a chip neither status can follow the
- * other's byte, so taking both costs nothing. */
-static void i2c_send(tesselon_display *display, uint8_t byte)
+/* Sends count bytes of the stream, the address too, each once the step
+ * before ended well, the last left on the bus; then, when stop is set,
+ * the stop, once the last has ended well. */
+static void i2c_stream(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t stop)
 {
-    if (display->state & FAULT)
-        return;
-    TWDR = byte;
-    twi_step(display, 0, TWI_ADDRESS_ACK, TWI_DATA_ACK);
+    for (;; count--) {
+        if (!count && !stop)
+            return;
+        if (!i2c_ready(display))
+            return;
+        if (!count) {
+            twi_release(display);
+            return;
+        }
+        TWDR = *bytes++;
+        twi_go(0);
+        display->state |= ON_THE_BUS;
+    }
+}
+
+static void i2c_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
+{
+    i2c_stream(display, bytes, count, 0);
 }
 
 /*
  * A stream of commands or of data, behind its control byte (0x00 or 0x40,
- * never with the Co bit). Wire's interrupt stays off while it runs.
+ * never with the Co bit). Its head lies in pins: the address to write to,
+ * then the control byte; the first of them waits for the START.
  */
 static void i2c_begin(tesselon_display *display, uint8_t kind)
 {
     if (display->state & FAULT)
         return;
-    display->state = TWCR & TWI_IDLE_BITS;
-    twi_step(display, _BV(TWSTA), TWI_START, TWI_REPEATED_START);
-    i2c_send(display, display->pins[0] << 1);
-    i2c_send(display, kind == DATA ? 0x40 : 0x00);
+    display->state = (TWCR & TWI_IDLE_BITS) | ON_THE_BUS;
+    twi_go(_BV(TWSTA));
+    display->pins[1] = kind == DATA ? 0x40 : 0x00;
+    i2c_send(display, display->pins, 2);
 }
 
-static void i2c_end(tesselon_display *display)
+static void i2c_end(tesselon_display *display) { i2c_stream(display, 0, 0, 1); }
+
+/* The TWI's 22.5 us a byte leave room to build 8 page bytes at once. */
+static void i2c_send_line(tesselon_display *display, const page_line *line)
 {
-    if (!(display->state & FAULT))
-        twi_release(display);
+    send_line_in_blocks(display, line, i2c_send);
 }
 
-static const display_bus i2c_bus PROGMEM = {i2c_init, i2c_begin, i2c_send, i2c_end};
+static const display_bus i2c_bus PROGMEM = {i2c_init, i2c_begin, i2c_send, i2c_send_line, i2c_end};
 
 /* ---- 4-wire SPI, on the chip's SPI ---- */
 
@@ -246,28 +388,122 @@ static void spi_begin(tesselon_display *display, uint8_t kind)
     const uint8_t rate = pgm_read_byte(&display->panel->spi_rate);
     SPCR = _BV(SPE) | _BV(MSTR) | (rate & 3); /* mode 0, MSB first */
     SPSR = rate >> 7;
+    (void)SPSR; /* reading both clears a finished transfer's flag, which */
+    (void)SPDR; /* another device's may have left, before the first wait */
     pin_write(display->pins[DC], kind == DATA, 0);
     pin_write(display->pins[CS], 0, 0);
 }
 
-/* CS and D/C stay as they are until the byte is out. */
-static void spi_send(tesselon_display *display, uint8_t byte)
+/* Whether the byte on the SPI left in time; it mostly has, when asked. */
+INLINE uint8_t spi_done(void)
 {
-    if (display->state & FAULT)
+    if (SPSR & _BV(SPIF))
+        return 1;
+    uint16_t polls;
+    POLL_WHILE(!(SPSR & _BV(SPIF)), polls);
+    return polls != 0;
+}
+
+/* Waits for a byte a call before left on the SPI: a byte must be out
+ * before the next is written or CS and D/C change. Whether all went well. */
+static uint8_t spi_ready(tesselon_display *display)
+{
+    if (display->state & ON_THE_BUS && !spi_done())
+        display->state |= FAULT;
+    display->state &= ~ON_THE_BUS;
+    return !(display->state & FAULT);
+}
+
+static void spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
+{
+    if (!spi_ready(display))
         return;
-    SPDR = byte;
-    for (uint16_t waited = 0; !(SPSR & _BV(SPIF)); waited++) {
-        if (waited == WAIT_LIMIT) {
+    for (;;) {
+        SPDR = *bytes++;
+        if (!--count)
+            break;
+        if (!spi_done()) {
             display->state |= FAULT;
             return;
         }
-        _delay_us(1);
     }
+    display->state |= ON_THE_BUS;
 }
 
-static void spi_end(tesselon_display *display) { pin_write(display->pins[CS], 1, 0); }
+static void spi_end(tesselon_display *display)
+{
+    spi_ready(display);
+    pin_write(display->pins[CS], 1, 0);
+}
 
-static const display_bus spi_bus PROGMEM = {spi_init, spi_begin, spi_send, spi_end};
+/* Takes the next page byte from row registers r0 to r7 (the page's rows
+ * from the top): their top bits, r0's into bit 0, and moves their other
+ * bits up one; on the chip two instructions a row, through the carry. */
+#ifdef __AVR__
+#define COLUMN_OUT(page)                                                                           \
+    __asm__("lsl %1\n\trol %0\n\tlsl %2\n\trol %0\n\tlsl %3\n\trol %0\n\tlsl %4\n\trol %0\n\t"     \
+            "lsl %5\n\trol %0\n\tlsl %6\n\trol %0\n\tlsl %7\n\trol %0\n\tlsl %8\n\trol %0"         \
+            : "=&r"(page), "+d"(r7), "+d"(r6), "+d"(r5), "+d"(r4), "+d"(r3), "+d"(r2), "+d"(r1),   \
+              "+d"(r0))
+#else
+#define COLUMN_OUT(page) (page = column_out(&r0, &r1, &r2, &r3, &r4, &r5, &r6, &r7))
+static uint8_t column_out(uint8_t *r0, uint8_t *r1, uint8_t *r2, uint8_t *r3, uint8_t *r4,
+                          uint8_t *r5, uint8_t *r6, uint8_t *r7)
+{
+    uint8_t *rows[8] = {r0, r1, r2, r3, r4, r5, r6, r7};
+    uint8_t page = 0;
+    for (uint8_t bit = 0; bit < 8; bit++) {
+        page |= (*rows[bit] >> 7) << bit;
+        *rows[bit] <<= 1;
+    }
+    return page;
+}
+#endif
+
+/* Reads count rows of a byte column, step bytes apart, to rows. */
+INLINE void read_column(const uint8_t *byte, uint8_t step, uint8_t count, uint8_t *rows)
+{
+    for (; count; count--, byte += step)
+        *rows++ = pgm_read_byte(byte);
+}
+
+/*
+ * The SPI takes a byte in 16 cycles at its fastest, less than building 8
+ * at once takes a byte, so each page byte is worked out while the one
+ * before is on the bus: a byte column's rows are read once into registers
+ * (column-wise, the other way round from page_bytes), and each page byte
+ * is taken from them on its way out.
+ */
+static void spi_send_line(tesselon_display *display, const page_line *line)
+{
+    if (!spi_ready(display))
+        return;
+    uint8_t rows[8] = {0};
+    const uint8_t *column = line->bytes;
+    uint8_t skip = line->skip, columns = line->columns, waiting = 0;
+    do {
+        read_column(column++, line->step, line->to - line->from, rows + line->from);
+        uint8_t r0 = rows[0], r1 = rows[1], r2 = rows[2], r3 = rows[3], r4 = rows[4], r5 = rows[5],
+                r6 = rows[6], r7 = rows[7], page;
+        const uint8_t room = 8 - skip;
+        for (; skip; skip--)
+            COLUMN_OUT(page); /* a column off the panel */
+        uint8_t count = columns < room ? columns : room;
+        columns -= count;
+        do {
+            COLUMN_OUT(page);
+            if (waiting && !spi_done()) {
+                display->state |= FAULT;
+                return;
+            }
+            SPDR = page;
+            waiting = 1;
+        } while (--count);
+    } while (columns);
+    display->state |= ON_THE_BUS;
+}
+
+static const display_bus spi_bus PROGMEM = {spi_init, spi_begin, spi_send, spi_send_line, spi_end};
 
 /* The SPI clock bits for the fastest clock a controller takes, at most max Hz. */
 #define SPI_RATE(max)                                                                              \
@@ -338,30 +574,33 @@ uint8_t tesselon_display_rows(const tesselon_display *display)
     return pgm_read_byte(&display->panel->rows);
 }
 
-/* Where the next data go: page addressing, which both controllers take. */
-static void go_to(tesselon_display *display, bus_send_fn send, uint8_t page, uint8_t ram_column)
+static bus_send_fn bus_send(const tesselon_display *display)
 {
+    return (bus_send_fn)pgm_read_ptr(&bus_of(display)->send);
+}
+
+/* A page line at a page and RAM column: page addressing, which both
+ * controllers take. */
+static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_column,
+                      const page_line *line)
+{
+    const uint8_t commands[3] = {(uint8_t)(0xB0 | page), (uint8_t)(ram_column & 15),
+                                 (uint8_t)(0x10 | ram_column >> 4)};
     bus_begin(display, COMMANDS);
-    send(display, 0xB0 | page);
-    send(display, ram_column & 15);
-    send(display, 0x10 | ram_column >> 4);
+    bus_send(display)(display, commands, sizeof commands);
+    bus_end(display);
+    bus_begin(display, DATA);
+    ((bus_send_line_fn)pgm_read_ptr(&bus_of(display)->send_line))(display, line);
     bus_end(display);
 }
 
-/* A page at a time, as page addressing stays within its page. */
+/* A page at a time, as page addressing stays within its page: a dark line
+ * over all of the controller's RAM columns. */
 uint8_t tesselon_display_clear(tesselon_display *display)
 {
-    if (display->state & FAULT)
-        return outcome(display);
-    const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus_of(display)->send);
-    const uint8_t columns = pgm_read_byte(&display->panel->ram_columns);
-    for (uint8_t page = 0; page < tesselon_display_rows(display) / 8; page++) {
-        go_to(display, send, page, 0);
-        bus_begin(display, DATA);
-        for (uint8_t column = 0; column < columns; column++)
-            send(display, 0);
-        bus_end(display);
-    }
+    const page_line dark = {0, 0, 0, 0, 0, pgm_read_byte(&display->panel->ram_columns)};
+    for (uint8_t page = 0; page < tesselon_display_rows(display) / 8; page++)
+        send_line(display, page, 0, &dark);
     return outcome(display);
 }
 
@@ -369,21 +608,23 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
 {
     display->panel = panel;
     display->state = 0;
-    const display_bus *bus = bus_of(display);
-    ((bus_init_fn)pgm_read_ptr(&bus->init))(display);
-    const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus->send);
+    ((bus_init_fn)pgm_read_ptr(&bus_of(display)->init))(display);
+    const bus_send_fn send = bus_send(display);
     const uint8_t *setup = (const uint8_t *)pgm_read_ptr(&panel->setup);
     bus_begin(display, COMMANDS);
-    for (uint8_t i = 0; i < pgm_read_byte(&panel->setup_length); i++)
-        send(display, pgm_read_byte(&setup[i]));
+    for (uint8_t i = 0; i < pgm_read_byte(&panel->setup_length); i++) {
+        const uint8_t command = pgm_read_byte(&setup[i]);
+        send(display, &command, 1);
+    }
     bus_end(display);
     tesselon_display_clear(display); /* the RAM holds noise after power-up */
     /* The panel voltage, from the charge pump or the DC-DC converter turned
      * on above, settles before the panel is lit; where it already has, the
      * pause costs nothing but time. */
     wait_ms(100);
+    const uint8_t display_on = 0xAF;
     bus_begin(display, COMMANDS);
-    send(display, 0xAF); /* display on */
+    send(display, &display_on, 1);
     bus_end(display);
     return outcome(display);
 }
@@ -391,7 +632,7 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
 uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t address)
 {
-    display->pins[0] = address;
+    display->pins[0] = address << 1; /* to write to it */
     return start(display, panel);
 }
 
@@ -415,36 +656,32 @@ uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture,
     if (display->state & FAULT || x >= TESSELON_DISPLAY_COLUMNS || y >= rows || x + width <= 0 ||
         y + height <= 0)
         return outcome(display);
-    const uint8_t bytes_per_row = (width + 7u) / 8;
-    /* The panel's columns left to right - 1, and its rows up to end - 1,
-     * that the picture covers. */
-    const uint8_t left = x < 0 ? 0 : x;
+    /* The picture's columns from left to right - 1, and its rows from top
+     * to bottom - 1, that lie on the panel. */
+    const uint8_t left = x < 0 ? -x : 0;
     const uint8_t right =
-        x + width < TESSELON_DISPLAY_COLUMNS ? x + width : TESSELON_DISPLAY_COLUMNS;
-    const uint8_t end = y + height < rows ? y + height : rows;
-
-    const bus_send_fn send = (bus_send_fn)pgm_read_ptr(&bus_of(display)->send);
-    const uint8_t first_column = pgm_read_byte(&display->panel->first_column);
-    for (uint8_t page = y < 0 ? 0 : y / 8; page * 8 < end; page++) {
-        /* The page's bits from..to - 1 hold the picture's rows first + from
-         * onwards; bit 0 is the page's top row. */
-        const int16_t first = page * 8 - y;
-        const uint8_t from = first < 0 ? -first : 0;
-        const uint8_t to = height - first < 8 ? height - first : 8;
-        const uint8_t *rows_from = picture + 2 + (first + from) * bytes_per_row;
-        go_to(display, send, page, first_column + left);
-        bus_begin(display, DATA);
-        for (uint8_t column = left; column < right; column++) {
-            const uint8_t px = column - x;
-            const uint8_t mask = 0x80 >> (px & 7); /* leftmost pixel in the most significant bit */
-            const uint8_t *byte = rows_from + px / 8;
-            uint8_t out = 0;
-            for (uint8_t bit = from; bit < to; bit++, byte += bytes_per_row)
-                if (pgm_read_byte(byte) & mask)
-                    out |= 1 << bit;
-            send(display, out);
-        }
-        bus_end(display);
+        x + width < TESSELON_DISPLAY_COLUMNS ? width : TESSELON_DISPLAY_COLUMNS - x;
+    const uint8_t top = y < 0 ? -y : 0;
+    const uint8_t bottom = y + height < rows ? height : rows - y;
+    const uint8_t bytes_per_row = (width + 7u) / 8;
+    /* Page by page from the one that holds the panel row of the picture's
+     * row top, at its bit from, then from bit 0. */
+    const uint8_t first_row = y + top;
+    page_line line = {picture + 2 + top * bytes_per_row + left / 8,
+                      bytes_per_row,
+                      (uint8_t)(first_row & 7),
+                      0,
+                      (uint8_t)(left & 7),
+                      (uint8_t)(right - left)};
+    const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + x + left;
+    for (uint8_t page = first_row / 8, rows_left = bottom - top;; page++) {
+        line.to = rows_left < 8 - line.from ? line.from + rows_left : 8;
+        send_line(display, page, ram_column, &line);
+        const uint8_t sent = line.to - line.from;
+        if (!(rows_left -= sent))
+            break;
+        line.bytes += sent * bytes_per_row;
+        line.from = 0;
     }
     return outcome(display);
 }

@@ -50,7 +50,7 @@ typedef struct tesselon_display_panel tesselon_display_panel;
 typedef struct tesselon_display {
     const tesselon_display_panel *panel; /* in flash */
     uint8_t state;                       /* the fault, a byte on its way, the TWI's idle bits */
-    uint8_t pins[3];                     /* I2C: the address; SPI: CS, D/C, RESET */
+    uint8_t pins[3]; /* I2C: address to write, control byte; SPI: CS, D/C, RESET */
 } tesselon_display;
 
 extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,
