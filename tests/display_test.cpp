@@ -218,6 +218,38 @@ TEST(Preview, ReadmePictureIsTheSampleOnThePanel) {
     EXPECT_EQ(made, readfile(scratch.path("shown.ppm")));
 }
 
+// The text view shows as '#' exactly the pixels the display lights,
+// colour index 0, whichever colour comes first, from a bitmap or a header.
+TEST(Preview, TextViewShowsTheLitPixels) {
+    if (!installed("python3"))
+        GTEST_SKIP() << "python3 is not installed (Debian: python3)";
+    if (!std::string(TESSELON_EMULATOR).empty())
+        GTEST_SKIP() << "the script runs tesselon itself, which needs an emulator here";
+    const std::string view =
+        "python3 " + quoted(std::string(TESSELON_SOURCE_DIR) + "/tools/showpixels.py");
+    const Pixels pixels = randompixels(21, 5, 14);
+    std::string expected = "21 x 5\n";
+    for (std::uint32_t y = 0; y < pixels.height; ++y) {
+        for (std::uint32_t x = 0; x < pixels.width; ++x)
+            expected += pixels.at(x, y) == 0 ? '#' : '.';
+        expected += '\n';
+    }
+    Scratch scratch;
+    for (const bool whitefirst : {false, true}) {
+        BmpLayout layout;
+        layout.whitefirst = whitefirst;
+        const std::string bmp = scratch.write("picture.bmp", encodebmp(pixels, layout));
+        const RunResult run =
+            runtesselon("--tesselon " + quoted(TESSELON_PATH) + " " + quoted(bmp), "", view);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, expected) << (whitefirst ? "white first" : "black first");
+    }
+    const std::string text = expectedheader(pixels);
+    const std::string header =
+        scratch.write("picture.h", std::vector<std::uint8_t>(text.begin(), text.end()));
+    EXPECT_EQ(runtesselon(quoted(header), "", view).out, expected) << "from the header";
+}
+
 // The Arduino library: every sketch compiles for the usual boards, the
 // Uno's builds run on the simulated panel, and Wire keeps working beside it.
 namespace {
@@ -329,10 +361,9 @@ INSTANTIATE_TEST_SUITE_P(Boards, ArduinoSketch, ::testing::ValuesIn(sketchcases(
 
 // The headers beside the sketches are tesselon's output for the bundled bitmaps.
 TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
-    for (const auto &[header, bitmap] :
-         {std::pair("examples/Picture/picture.h", "smiley.bmp"),
-          std::pair("examples/TwoPictures/smiley.h", "smiley.bmp"),
-          std::pair("examples/TwoPictures/heart.h", "heart.bmp")}) {
+    for (const auto &[header, bitmap] : {std::pair("examples/Picture/picture.h", "smiley.bmp"),
+                                         std::pair("examples/TwoPictures/smiley.h", "smiley.bmp"),
+                                         std::pair("examples/TwoPictures/heart.h", "heart.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);
