@@ -6,8 +6,9 @@
  * glass dark.
  *
  *   simpanel [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
- *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-cycles N]
- *             [-scale N] [-measure FUNCTION] firmware.elf glass.ppm
+ *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
+ *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
+ *             firmware.elf|firmware.hex glass.ppm
  *
  * The SSD1306 is simavr's own part; the SH1106 is the model in sh1106.c,
  * which fails the run on anything its datasheet does not allow. The glass
@@ -17,11 +18,14 @@
  * display, segment remap and COM scan direction act on it as the
  * datasheets say. SPI wiring: CS PB2, D/C PB1, RESET PB0.
  *
- * -nopanel leaves the bus empty; -eeprom puts simavr's 256-byte I2C EEPROM
- * at address 0x50 beside the panel; -uart writes what the firmware sends
- * on its UART to FILE. At the end, standard error tells how often PB5 (the
- * LED on an Uno) changed, the SH1106's SPI clock, and -measure the cycles
- * and stack bytes of the first call of FUNCTION. simavr's SSD1306 prints on standard output.
+ * The firmware is an ELF file or an Intel hex file (what the Arduino IDE
+ * exports). -run N or -seconds S stops after N cycles or S simulated
+ * seconds, for firmware that never ends, such as an Arduino sketch; -text
+ * writes the glass as text too, '#' for a lit pixel. -nopanel leaves the bus empty; -eeprom puts
+ * simavr's 256-byte I2C EEPROM at address 0x50 beside the panel; -uart writes what the firmware
+ * sends on its UART to FILE. At the end, standard error tells how often PB5 (the LED on an Uno)
+ * changed, the SH1106's SPI clock, and -measure the cycles and stack bytes of the first call of
+ * FUNCTION. simavr's SSD1306 prints on standard output.
  */
 #include <stdarg.h>
 #include <stdio.h>
@@ -36,6 +40,7 @@
 #include "sim_avr.h"
 #include "sim_core.h"
 #include "sim_elf.h"
+#include "sim_hex.h"
 #include "ssd1306_virt.h"
 
 static const unsigned char lit_colour[3] = {0xE0, 0xF0, 0xFF};
@@ -53,6 +58,7 @@ struct options {
     int scale;
     unsigned long long cycles;
     const char *measure;
+    const char *text;
     const char *firmware;
     const char *glass;
 };
@@ -73,7 +79,7 @@ static void quiet_logger(avr_t *avr, const int level, const char *format, va_lis
 
 static struct options parse(int argc, char **argv)
 {
-    struct options o = {0, 0, 64, 0x3C, 0, 0, NULL, 0, 1, 100000000ULL, NULL, NULL, NULL};
+    struct options o = {0, 0, 64, 0x3C, 0, 0, NULL, 0, 1, 100000000ULL, NULL, NULL, NULL, NULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
         if (!strcmp(argv[i], "-spi"))
@@ -92,6 +98,10 @@ static struct options parse(int argc, char **argv)
             o.uart = argv[++i];
         else if (!strcmp(argv[i], "-run") && i + 1 < argc)
             o.run = strtoull(argv[++i], NULL, 10);
+        else if (!strcmp(argv[i], "-seconds") && i + 1 < argc)
+            o.run = (unsigned long long)(strtod(argv[++i], NULL) * 16000000.0);
+        else if (!strcmp(argv[i], "-text") && i + 1 < argc)
+            o.text = argv[++i];
         else if (!strcmp(argv[i], "-rows") && i + 1 < argc)
             o.rows = atoi(argv[++i]);
         else if (!strcmp(argv[i], "-scale") && i + 1 < argc)
@@ -106,8 +116,8 @@ static struct options parse(int argc, char **argv)
     if (argc - i != 2 || (o.rows != 64 && o.rows != 32) || (o.sh1106 && o.rows != 64) ||
         o.scale < 1 || o.scale > 64)
         fail("usage: simpanel [-spi] [-controller ssd1306|sh1106] [-rows 32|64] [-address A] "
-             "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-cycles N] [-scale N] "
-             "[-measure FUNCTION] firmware.elf glass.ppm",
+             "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S] [-cycles N] [-scale N] "
+             "[-text FILE] [-measure FUNCTION] firmware.elf|firmware.hex glass.ppm",
              NULL);
     o.firmware = argv[i];
     o.glass = argv[i + 1];
@@ -212,14 +222,40 @@ static void write_glass(const struct options *o)
         fail("cannot write ", o->glass);
 }
 
+/* The glass as text, a line a row: '#' for a lit pixel, '.' for a dark one. */
+static void write_text(const struct options *o)
+{
+    FILE *out = fopen(o->text, "w");
+    if (!out)
+        fail("cannot write ", o->text);
+    for (int y = 0; y < o->rows; y++) {
+        for (int x = 0; x < 128; x++)
+            fputc(lit(o, x, y) ? '#' : '.', out);
+        fputc('\n', out);
+    }
+    if (fclose(out) != 0)
+        fail("cannot write ", o->text);
+}
+
+/* An ELF file, or an Intel hex file by its name. */
+static void read_firmware(const char *name, elf_firmware_t *firmware)
+{
+    const size_t length = strlen(name);
+    if (length > 4 && !strcmp(name + length - 4, ".hex")) {
+        firmware->flash = read_ihex_file(name, &firmware->flashsize, &firmware->flashbase);
+        if (!firmware->flash)
+            fail("cannot read the firmware ", name);
+    } else if (elf_read_firmware(name, firmware) != 0)
+        fail("cannot read the firmware ", name);
+}
+
 int main(int argc, char **argv)
 {
     const struct options o = parse(argc, argv);
     avr_global_logger_set(quiet_logger);
 
     static elf_firmware_t firmware;
-    if (elf_read_firmware(o.firmware, &firmware) != 0)
-        fail("cannot read the firmware ", o.firmware);
+    read_firmware(o.firmware, &firmware);
     avr_t *avr = avr_make_mcu_by_name("atmega328p");
     if (!avr || avr_init(avr) != 0)
         fail("no ATmega328P in this simavr", NULL);
@@ -269,5 +305,7 @@ int main(int argc, char **argv)
     if (fault)
         fail("the SH1106 saw a fault: ", fault);
     write_glass(&o);
+    if (o.text)
+        write_text(&o);
     return 0;
 }

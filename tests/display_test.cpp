@@ -46,6 +46,18 @@ Glass readglass(const std::string &file) {
     return in ? glass : Glass{};
 }
 
+// The preview's text view of the panel: a line a row, '#' for a lit pixel.
+Glass readtext(const std::string &file) {
+    std::istringstream in(readfile(file));
+    Glass glass;
+    for (std::string line; std::getline(in, line); ++glass.height) {
+        glass.width = static_cast<int>(line.size());
+        for (const char pixel : line)
+            glass.lit.push_back(pixel == '#');
+    }
+    return glass;
+}
+
 // The array of a header tesselon wrote, as pixels: 1-bits have colour index 0.
 Pixels pixelsofheader(const std::string &text) {
     std::vector<std::uint32_t> bytes;
@@ -324,13 +336,18 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         << readfile(scratch.path("build.log"));
     if (!c.glass)
         return;
-    // The sketch loops for good once drawn: three simulated seconds.
-    ASSERT_EQ(shell("cd " + quoted(scratch.path("")) + " && " + quoted(SIMPANEL_PATH) + " " +
-                    c.glass + " -run 48000000 " + quoted(name + ".ino.elf") +
-                    " glass.ppm >/dev/null 2>glass.log"),
+    // The preview of the sketch's hex file, as a user makes it: the sketch
+    // loops for good once drawn, and runs three simulated seconds.
+    if (!installed("pnmtopng"))
+        GTEST_SKIP() << "pnmtopng is not installed (Debian: netpbm)";
+    ASSERT_EQ(shell("cd " + quoted(scratch.path("")) + " && make -s -f " +
+                    quoted(example + "Makefile") + " preview FIRMWARE=" +
+                    quoted(name + ".ino.hex") + " OUT=shown GLASS=" + quoted(SIMPANEL_PATH) +
+                    " GLASSOPTIONS=" + quoted(c.glass) + " >/dev/null 2>glass.log"),
               0)
         << readfile(scratch.path("glass.log"));
-    const Glass glass = readglass(scratch.path("glass.ppm"));
+    EXPECT_EQ(readfile(scratch.path("shown/display.png")).substr(0, 4), "\x89PNG");
+    const Glass glass = readtext(scratch.path("shown/display.txt"));
     const auto header = [&](const char *file) {
         return pixelsofheader(readfile(sketch + "/" + file));
     };
