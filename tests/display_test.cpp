@@ -283,7 +283,7 @@ std::vector<SketchCase> sketchcases() {
     for (const std::string &sketch :
          {library + "examples/Picture", library + "examples/TwoPictures",
           std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside",
-          library + "examples/PictureSPI"})
+          library + "examples/PictureSPI", library + "examples/Picture128x32"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
@@ -291,6 +291,7 @@ std::vector<SketchCase> sketchcases() {
     cases[4].glass = "-controller sh1106";     // TwoPictures
     cases[8].glass = "-eeprom -uart uart.txt"; // WireBeside
     cases[12].glass = "-spi";                  // PictureSPI
+    cases[16].glass = "-rows 32";              // Picture128x32
     return cases;
 }
 
@@ -353,6 +354,8 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
     };
     if (name == "Picture" || name == "PictureSPI") {
         expectglass(glass, 64, header("picture.h"), 56, 24);
+    } else if (name == "Picture128x32") {
+        expectglass(glass, 32, header("picture.h"), 56, 8);
     } else if (name == "WireBeside") {
         expectglass(glass, 64, header("picture.h"), 0, 0);
         EXPECT_EQ(readfile(scratch.path("uart.txt")), "before: ok\r\ndrawn: ok\r\nafter: ok\r\n");
@@ -378,9 +381,11 @@ INSTANTIATE_TEST_SUITE_P(Boards, ArduinoSketch, ::testing::ValuesIn(sketchcases(
 
 // The headers beside the sketches are tesselon's output for the bundled bitmaps.
 TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
-    for (const auto &[header, bitmap] : {std::pair("examples/Picture/picture.h", "smiley.bmp"),
-                                         std::pair("examples/TwoPictures/smiley.h", "smiley.bmp"),
-                                         std::pair("examples/TwoPictures/heart.h", "heart.bmp")}) {
+    for (const auto &[header, bitmap] :
+         {std::pair("examples/Picture/picture.h", "smiley.bmp"),
+          std::pair("examples/Picture128x32/picture.h", "smiley.bmp"),
+          std::pair("examples/TwoPictures/smiley.h", "smiley.bmp"),
+          std::pair("examples/TwoPictures/heart.h", "heart.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);
