@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <optional>
 #include <tuple>
 
@@ -56,6 +57,8 @@ struct Program {
     const char *command;           // {in}, {out}, {map}; {tool} stands for the tool
     std::uint32_t headersize = 40; // of the bitmap it writes: 12, 40 or at least 108
     bool negates = false;          // the program inverts the pixels
+    bool blackfirst = false;       // its colour table must list black first
+    bool pngonly = false;          // a drawing recipe that takes PNG files only
 };
 
 void PrintTo(const Program &program, std::ostream *out) {
@@ -64,7 +67,7 @@ void PrintTo(const Program &program, std::ostream *out) {
 
 // The command with its placeholders filled, or nothing when the tool is missing.
 std::optional<std::string> commandfor(const Program &program, const Scratch &scratch,
-                                      std::string &reason) {
+                                      std::string &reason, const std::string &in = "in.pbm") {
     std::optional<std::string> tool;
     switch (program.tool) {
     case Tool::netpbm:
@@ -91,7 +94,7 @@ std::optional<std::string> commandfor(const Program &program, const Scratch &scr
     if (!tool)
         return std::nullopt;
     std::string command = program.command;
-    const std::pair<std::string, std::string> fills[] = {{"{in}", quoted(scratch.path("in.pbm"))},
+    const std::pair<std::string, std::string> fills[] = {{"{in}", quoted(scratch.path(in))},
                                                          {"{out}", quoted(scratch.path("out.bmp"))},
                                                          {"{map}", quoted(scratch.path("map.ppm"))},
                                                          {"{tool}", *tool}};
@@ -117,19 +120,50 @@ const Program programs[] = {
      "{out}"},
 };
 
-// GIMP in batch mode, all sizes in one run because each start takes seconds:
-// Script-Fu loads each PBM, makes it indexed with the 1-bit mono palette
-// and saves it as BMP.
-const Program gimp{"Gimp", Tool::gimp, "{tool}", 124};
+// GIMP in batch mode, all pictures in one run because each start takes
+// seconds: Script-Fu loads each picture, puts it on white (transparency),
+// makes it 8-bit (16-bit PNGs), then indexed with the 1-bit mono palette
+// without dithering, and saves it as BMP. The guide gives the same script.
+const Program gimp{"Gimp", Tool::gimp, "{tool}", 124, false, true};
 const char gimpscript[] =
     "(define (tobmp in out)"
     "  (let ((image (car (gimp-file-load RUN-NONINTERACTIVE in in))))"
+    "    (gimp-context-set-background '(255 255 255))"
+    "    (gimp-image-flatten image)"
+    "    (if (not (= (car (gimp-image-get-precision image)) PRECISION-U8-GAMMA))"
+    "        (gimp-image-convert-precision image PRECISION-U8-GAMMA))"
     "    (if (= (car (gimp-image-base-type image)) INDEXED) (gimp-image-convert-rgb image))"
     "    (gimp-image-convert-indexed image CONVERT-DITHER-NONE CONVERT-PALETTE-MONO 2 FALSE FALSE"
     "     \"\")"
     "    (file-bmp-save RUN-NONINTERACTIVE image (car (gimp-image-get-active-drawable image))"
     "     out out)"
     "    (gimp-image-delete image)))";
+
+// The guide's recipes for drawings: on white, thresholded at 50 %, black
+// first; one lights the light pixels instead.
+const Program recipes[] = {
+    {"ImageMagick", Tool::imagemagick,
+     "{tool} {in} -background white -alpha remove -threshold 50% -type bilevel BMP3:{out}", 40,
+     false, true},
+    {"ImageMagickLightPixels", Tool::imagemagick,
+     "{tool} {in} -background white -alpha remove -threshold 50% -negate -type bilevel "
+     "BMP3:{out}",
+     40, true, true},
+    {"GraphicsMagick", Tool::graphicsmagick,
+     "{tool} convert {in} -background white -extent 0x0 +matte -threshold 50% BMP3:{out}", 40,
+     false, true},
+    {"Pillow", Tool::pillow,
+     "{tool} -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+     "im = im.convert(\"I\").point(lambda v: v / 257).convert(\"L\") "
+     "if im.mode.startswith(\"I\") else im; "
+     "page = Image.new(\"RGBA\", im.size, \"white\"); page.alpha_composite(im.convert(\"RGBA\")); "
+     "page.convert(\"L\").convert(\"1\", dither=Image.Dither.NONE).save(sys.argv[2])' {in} {out}",
+     40, false, true},
+    {"Netpbm", Tool::netpbm,
+     "pngtopam -mix -background=white {in} | ppmtopgm | pamthreshold -simple -threshold=0.5 | "
+     "ppmtobmp >{out}",
+     40, false, true, true},
+};
 
 const Program truecolour[] = {
     {"Netpbm", Tool::netpbm, "ppmtobmp -bpp=24 {in} >{out}"},
@@ -190,6 +224,9 @@ void expectconverts(const Program &program, const Pixels &black, const std::stri
     if (std::string(program.name) == "NetpbmWhiteFirst") {
         ASSERT_TRUE(firstwhite) << "the colour map file puts white first";
     }
+    if (program.blackfirst) {
+        ASSERT_TRUE(firstblack) << "the recipe must put black first";
+    }
 
     // Colour index 0 is the first entry's colour.
     Pixels indices = black;
@@ -201,6 +238,117 @@ void expectconverts(const Program &program, const Pixels &black, const std::stri
     EXPECT_EQ(result.status, 0) << path;
     EXPECT_EQ(result.out, expectedheader(indices) + "\n") << path;
 }
+
+// Drawings as users have them, made by ImageMagick from pixels the test
+// chooses, each dark (ink: black, and lit) or light, none near 50 %: an 8-
+// and a 16-bit grey PNG, an RGBA PNG whose transparent pixels are dark (and
+// must come out white), and a colour JPEG of 8 x 8 blocks.
+enum class Drawing { grey8, grey16, transparent, colourjpeg };
+const Drawing drawings[] = {Drawing::grey8, Drawing::grey16, Drawing::transparent,
+                            Drawing::colourjpeg};
+const std::uint32_t drawingwidth = 48, drawingheight = 24;
+
+const char *drawingname(Drawing drawing) {
+    switch (drawing) {
+    case Drawing::grey8:
+        return "Grey8";
+    case Drawing::grey16:
+        return "Grey16";
+    case Drawing::transparent:
+        return "Transparent";
+    case Drawing::colourjpeg:
+        break;
+    }
+    return "ColourJpeg";
+}
+
+std::string drawingfile(Drawing drawing) {
+    return drawing == Drawing::colourjpeg ? "drawing.jpg" : "drawing.png";
+}
+
+bool transparentat(std::uint32_t x, std::uint32_t y) {
+    return (x + y) % 3 == 0;
+}
+
+// Dark where the drawing was drawn (before transparency).
+Pixels strokes(Drawing drawing) {
+    if (drawing != Drawing::colourjpeg)
+        return randompixels(drawingwidth, drawingheight, 17);
+    const Pixels blocks = randompixels(drawingwidth / 8, drawingheight / 8, 21);
+    Pixels dark{drawingwidth, drawingheight, {}};
+    for (std::uint32_t y = 0; y < drawingheight; ++y)
+        for (std::uint32_t x = 0; x < drawingwidth; ++x)
+            dark.index.push_back(blocks.at(x / 8, y / 8));
+    return dark;
+}
+
+// The black pixels a recipe must give: the strokes, less the transparent pixels.
+Pixels inkof(Drawing drawing) {
+    Pixels ink = strokes(drawing);
+    if (drawing == Drawing::transparent)
+        for (std::uint32_t y = 0; y < drawingheight; ++y)
+            for (std::uint32_t x = 0; x < drawingwidth; ++x)
+                if (transparentat(x, y))
+                    ink.index[std::size_t{y} * drawingwidth + x] = 0;
+    return ink;
+}
+
+// Writes the drawing in a netpbm format and has ImageMagick make the PNG or
+// JPEG of it; false without ImageMagick.
+bool writedrawing(Drawing drawing, const Scratch &scratch) {
+    const auto magick = imagemagick();
+    if (!magick)
+        return false;
+    const Pixels dark = strokes(drawing);
+    const auto grey = [](std::uint32_t x, std::uint32_t y, bool isdark) {
+        return static_cast<std::uint8_t>(isdark ? (x * 13 + y * 7) % 91
+                                                : 165 + (x * 17 + y * 5) % 91);
+    };
+    const std::string size = std::to_string(drawingwidth) + " " + std::to_string(drawingheight);
+    std::string text = drawing == Drawing::transparent
+                           ? "P7\nWIDTH " + std::to_string(drawingwidth) + "\nHEIGHT " +
+                                 std::to_string(drawingheight) +
+                                 "\nDEPTH 2\nMAXVAL 255\nTUPLTYPE GRAYSCALE_ALPHA\nENDHDR\n"
+                       : drawing == Drawing::colourjpeg ? "P6\n" + size + "\n255\n"
+                       : drawing == Drawing::grey16     ? "P5\n" + size + "\n65535\n"
+                                                        : "P5\n" + size + "\n255\n";
+    const std::uint8_t inks[][3] = {{120, 0, 0}, {0, 60, 0}, {0, 0, 160}, {60, 60, 60}};
+    const std::uint8_t papers[][3] = {
+        {255, 230, 120}, {200, 255, 200}, {180, 220, 255}, {240, 240, 240}};
+    for (std::uint32_t y = 0; y < drawingheight; ++y)
+        for (std::uint32_t x = 0; x < drawingwidth; ++x) {
+            const bool clear = drawing == Drawing::transparent && transparentat(x, y);
+            const bool isdark = dark.at(x, y) == 1 || clear;
+            const std::uint8_t value = grey(x, y, isdark);
+            switch (drawing) {
+            case Drawing::grey8:
+                text += static_cast<char>(value);
+                break;
+            case Drawing::grey16: // low bytes that 8 bits cannot hold
+                text += static_cast<char>(value), text += static_cast<char>(x % 7 + 1);
+                break;
+            case Drawing::transparent:
+                text += static_cast<char>(value), text += static_cast<char>(clear ? 0 : 255);
+                break;
+            case Drawing::colourjpeg: {
+                const std::uint8_t *colour = (isdark ? inks : papers)[(x / 8 + y / 8) % 4];
+                text.append(reinterpret_cast<const char *>(colour), 3);
+                break;
+            }
+            }
+        }
+    const std::string source =
+        scratch.write("drawing.pnm", std::vector<std::uint8_t>(text.begin(), text.end()));
+    const char *target = drawing == Drawing::colourjpeg ? " -quality 95 JPEG:"
+                         : drawing == Drawing::grey16
+                             ? " -define png:bit-depth=16 -define png:color-type=0 PNG:"
+                         : drawing == Drawing::transparent ? " PNG32:"
+                                                           : " PNG:";
+    return shell(*magick + " " + quoted(source) + target +
+                 quoted(scratch.path(drawingfile(drawing)))) == 0;
+}
+
+class FromDrawing : public ::testing::TestWithParam<std::tuple<Program, Drawing>> {};
 
 class FromImageProgram : public ::testing::TestWithParam<std::tuple<Program, Size>> {};
 
@@ -216,6 +364,55 @@ TEST_P(FromImageProgram, OneBitsForTheFirstTableColour) {
     const Pixels black = picturefor(size);
     makebmp(*command, black, scratch);
     expectconverts(program, black, scratch.path("out.bmp"));
+}
+
+TEST_P(FromDrawing, ThresholdedBlackFirst) {
+    const auto &[recipe, drawing] = GetParam();
+    if (recipe.pngonly && drawing == Drawing::colourjpeg)
+        GTEST_SKIP() << "the recipe takes PNG files";
+    Scratch scratch;
+    std::string reason;
+    const auto command = commandfor(recipe, scratch, reason, drawingfile(drawing));
+    if (!command)
+        GTEST_SKIP() << reason;
+    if (!writedrawing(drawing, scratch))
+        GTEST_SKIP() << "ImageMagick, which makes the drawings, is not installed";
+    ASSERT_EQ(shell(*command + " 2>/dev/null"), 0) << *command;
+    expectconverts(recipe, inkof(drawing), scratch.path("out.bmp"));
+}
+
+// A photo dithered on purpose: a grey ramp from black on the left to white
+// on the right comes out mostly lit at the left and mostly dark at the right.
+TEST(FromDrawing, DitheredOnPurpose) {
+    const auto magick = imagemagick();
+    if (!magick)
+        GTEST_SKIP() << "ImageMagick is not installed";
+    Scratch scratch;
+    const std::string ramp = scratch.path("ramp.png");
+    ASSERT_EQ(shell(*magick + " -size 16x64 gradient:white-black -rotate 90 " + quoted(ramp)), 0);
+    const std::string bmp = scratch.path("out.bmp");
+    ASSERT_EQ(shell(*magick + " " + quoted(ramp) +
+                    " -colorspace Gray -ordered-dither o8x8 -type bilevel BMP3:" + quoted(bmp)),
+              0);
+    const std::string file = readfile(bmp);
+    ASSERT_GT(file.size(), 60u);
+    EXPECT_EQ(file.substr(54, 3), std::string(3, '\0')) << "black first";
+    const RunResult run = runtesselon(quoted(bmp));
+    ASSERT_EQ(run.status, 0);
+    // 64 pixels a row: 8 bytes; count the lit pixels in the first and last two.
+    std::vector<unsigned> bytes;
+    for (std::size_t at = run.out.find("0x"); at != std::string::npos;
+         at = run.out.find("0x", at + 2))
+        bytes.push_back(static_cast<unsigned>(std::stoul(run.out.substr(at + 2, 2), nullptr, 16)));
+    ASSERT_EQ(bytes.size(), 2u + 16 * 8);
+    std::size_t left = 0, right = 0;
+    for (std::size_t row = 0; row < 16; ++row)
+        for (std::size_t byte = 0; byte < 2; ++byte) {
+            left += std::bitset<8>(bytes[2 + row * 8 + byte]).count();
+            right += std::bitset<8>(bytes[2 + row * 8 + 6 + byte]).count();
+        }
+    EXPECT_GT(left, 16u * 16 * 3 / 4) << "a quarter of the pixels, mostly lit";
+    EXPECT_LT(right, 16u * 16 / 4) << "a quarter of the pixels, mostly dark";
 }
 
 TEST(FromGimp, OneBitsForTheFirstTableColour) {
@@ -250,6 +447,14 @@ INSTANTIATE_TEST_SUITE_P(Programs, FromImageProgram,
                              const Size size = std::get<1>(info.param);
                              return std::string(std::get<0>(info.param).name) + "_" +
                                     std::to_string(size.width) + "x" + std::to_string(size.height);
+                         });
+
+INSTANTIATE_TEST_SUITE_P(Recipes, FromDrawing,
+                         ::testing::Combine(::testing::ValuesIn(recipes),
+                                            ::testing::ValuesIn(drawings)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    drawingname(std::get<1>(info.param));
                          });
 
 class TrueColour : public ::testing::TestWithParam<Program> {};
