@@ -295,7 +295,7 @@ Pixels inkof(Drawing drawing) {
 
 // Writes the drawing in a netpbm format and has ImageMagick make the PNG or
 // JPEG of it; false without ImageMagick.
-bool writedrawing(Drawing drawing, const Scratch &scratch) {
+bool writedrawing(Drawing drawing, const Scratch &scratch, const std::string &prefix = "") {
     const auto magick = imagemagick();
     if (!magick)
         return false;
@@ -345,7 +345,7 @@ bool writedrawing(Drawing drawing, const Scratch &scratch) {
                          : drawing == Drawing::transparent ? " PNG32:"
                                                            : " PNG:";
     return shell(*magick + " " + quoted(source) + target +
-                 quoted(scratch.path(drawingfile(drawing)))) == 0;
+                 quoted(scratch.path(prefix + drawingfile(drawing)))) == 0;
 }
 
 class FromDrawing : public ::testing::TestWithParam<std::tuple<Program, Drawing>> {};
@@ -428,6 +428,14 @@ TEST(FromGimp, OneBitsForTheFirstTableColour) {
         calls += "(tobmp \"" + scratch.path(name + ".pbm") + "\" \"" + scratch.path(name + ".bmp") +
                  "\")";
     }
+    // And the drawings, where ImageMagick can make them.
+    const bool withdrawings = imagemagick().has_value();
+    for (const Drawing drawing : drawings) {
+        const std::string name = drawingname(drawing);
+        if (withdrawings && writedrawing(drawing, scratch, name + "-"))
+            calls += "(tobmp \"" + scratch.path(name + "-" + drawingfile(drawing)) + "\" \"" +
+                     scratch.path(name + ".bmp") + "\")";
+    }
     // GIMP keeps its settings under HOME: a fresh one, in the scratch folder.
     const std::string command =
         "cd " + quoted(scratch.path("")) + " && HOME=" + quoted(scratch.path("")) + " " + *tool +
@@ -438,6 +446,10 @@ TEST(FromGimp, OneBitsForTheFirstTableColour) {
         expectconverts(
             gimp, picturefor(size),
             scratch.path(std::to_string(size.width) + "x" + std::to_string(size.height) + ".bmp"));
+    for (const Drawing drawing : drawings)
+        if (withdrawings)
+            expectconverts(gimp, inkof(drawing),
+                           scratch.path(std::string(drawingname(drawing)) + ".bmp"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, FromImageProgram,
