@@ -12,7 +12,7 @@ void setup()
 {
     display.beginI2C(TesselonDisplay::SSD1306_128x64, 0x3C);
     display.draw(bmppic, (display.width() - pgm_read_byte(&bmppic[0])) / 2,
-              (display.height() - pgm_read_byte(&bmppic[1])) / 2);
+                 (display.height() - pgm_read_byte(&bmppic[1])) / 2);
 }
 
 void loop() {}

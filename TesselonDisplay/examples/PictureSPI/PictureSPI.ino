@@ -13,7 +13,7 @@ void setup()
 {
     display.beginSPI(TesselonDisplay::SSD1306_128x64, 10, 9, 8);
     display.draw(bmppic, (display.width() - pgm_read_byte(&bmppic[0])) / 2,
-              (display.height() - pgm_read_byte(&bmppic[1])) / 2);
+                 (display.height() - pgm_read_byte(&bmppic[1])) / 2);
 }
 
 void loop() {}
