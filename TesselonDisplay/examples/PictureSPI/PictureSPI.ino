@@ -3,6 +3,9 @@
 // RESET on 8. picture.h is tesselon's output for its bundled 16 x 16
 // smiley; make your own with
 //   tesselon mypicture.bmp > picture.h
+// Over SPI nothing answers, so begin fails only for a pin that is no pin:
+// then the LED blinks (on an Uno pin 13 is the SPI's clock as well, which
+// the panel ignores while its CS is high).
 #include <TesselonDisplay.h>
 
 #include "picture.h"
@@ -11,7 +14,13 @@ TesselonDisplay display;
 
 void setup()
 {
-    display.beginSPI(TesselonDisplay::SSD1306_128x64, 10, 9, 8);
+    if (!display.beginSPI(TesselonDisplay::SSD1306_128x64, 10, 9, 8)) {
+        pinMode(LED_BUILTIN, OUTPUT);
+        for (;;) {
+            digitalWrite(LED_BUILTIN, !digitalRead(LED_BUILTIN));
+            delay(250);
+        }
+    }
     display.draw(bmppic, (display.width() - pgm_read_byte(&bmppic[0])) / 2,
                  (display.height() - pgm_read_byte(&bmppic[1])) / 2);
 }
