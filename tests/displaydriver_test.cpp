@@ -1,8 +1,10 @@
 // The display driver's I2C on stand-in registers: what no simulator shows.
 // A bus held low ends in a fault, not a hang, with the TWI let go; after a
-// fault nothing touches the bus; and Wire's clock and interrupt survive.
+// fault nothing touches the bus; Wire's clock and interrupt survive; and
+// the clock the driver sets. The driver itself is compiled here as C++, so
+// that its registers are the stand-ins of avrhost/avr/io.h.
 #include "avr/io.h"
-#include "tesselon_display.h"
+#include "tesselon_display.c"
 
 #include <gtest/gtest.h>
 
@@ -128,4 +130,17 @@ TEST(Spi, LinesNotWired) {
             << int(w.cs) << " " << int(w.dc) << " " << int(w.reset);
     }
     SPDR.onwrite = nullptr;
+}
+
+// SCL is never above 400 kHz, and as fast as TWBR allows below that, on the
+// clocks AVR boards run at: SCL = f / (16 + 2 TWBR).
+TEST(TwiClock, AtMost400kHz) {
+    for (const unsigned long f : {1000000UL, 6400000UL, 7372800UL, 8000000UL, 11059200UL,
+                                  12000000UL, 14745600UL, 16000000UL, 18432000UL, 20000000UL}) {
+        const unsigned long twbr = TWI_BITRATE(f);
+        EXPECT_LE(f, 400000UL * (16 + 2 * twbr)) << f << " Hz: too fast";
+        if (twbr > 0) {
+            EXPECT_GT(f, 400000UL * (16 + 2 * (twbr - 1))) << f << " Hz: slower than it need be";
+        }
+    }
 }

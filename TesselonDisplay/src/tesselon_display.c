@@ -238,13 +238,25 @@ INLINE uint8_t i2c_ready(tesselon_display *display)
            status == TWI_DATA_ACK || twi_failed(display);
 }
 
+/*
+ * TWBR for the fastest SCL of 400 kHz at the most, with the prescaler at 1:
+ * SCL is f / (16 + 2 TWBR), so TWBR is rounded up (rounded down, SCL would
+ * come out at 425 kHz from 11.0592 MHz); below 6.4 MHz, 0 gives f / 16. The
+ * ATmega8 wants 10 at the least in master mode, which only slows SCL.
+ */
+#define TWI_BITRATE(f) ((f) > 6400000UL ? ((f)-6400000UL + 799999UL) / 800000UL : 0)
+#if defined(__AVR_ATmega8__)
+#define TWBR_LEAST 10
+#else
+#define TWBR_LEAST 0
+#endif
+
 static void i2c_init(tesselon_display *display)
 {
     (void)display;
     if (!(TWCR & _BV(TWEN))) { /* else Wire has the TWI, at its own clock */
         TWSR = 0;              /* prescaler 1 */
-        /* 400 kHz, or as fast as a clock below 6.4 MHz allows */
-        TWBR = F_CPU >= 6400000UL ? (F_CPU / 400000UL - 16) / 2 : 0;
+        TWBR = TWI_BITRATE(F_CPU) > TWBR_LEAST ? TWI_BITRATE(F_CPU) : TWBR_LEAST;
     }
     wait_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
 }
