@@ -1,49 +1,96 @@
-// The display driver's I2C on stand-in registers: what no simulator shows.
-// A bus held low ends in a fault, not a hang, with the TWI let go; after a
-// fault nothing touches the bus; Wire's clock and interrupt survive; and
-// the clock the driver sets. The driver itself is compiled here as C++, so
-// that its registers are the stand-ins of avrhost/avr/io.h.
+// The display driver on stand-in registers: what no simulator shows. The
+// byte streams it sends to controller models that know their datasheets,
+// after a cold start and a warm one; the SPI's mode and reset pulse, the
+// waits; I2C faults that pass, a bus held low cleared, Wire's bus left
+// alone, calls that cannot be served, and the clock the driver sets. The
+// driver itself is compiled here as C++, so that its registers are the
+// stand-ins of avrhost/avr/io.h.
 #include "avr/io.h"
 #include "tesselon_display.c"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 HostRegister TWBR, TWSR, TWDR, TWCR, SPCR, SPSR, SPDR, SREG;
 volatile std::uint8_t hostio[64];
+std::function<void(double)> hostwait = [](double) {};
 
 namespace {
 
 const std::uint8_t picture[] = {8, 1, 0xA5};
 const std::uint8_t wireidle = _BV(TWEA) | _BV(TWEN) | _BV(TWIE);
 
-// A TWI on which every step answers with the status that answer gives it
-// (TWINT set at once), or never ends when answer gives none.
-class Twi : public ::testing::Test {
-  protected:
-    std::function<int(std::uint8_t control)> answer; // the status, or -1 for none
-    std::vector<std::uint8_t> writes;                // to TWCR
-    std::vector<std::uint8_t> sent;                  // to TWDR
+// A controller as its datasheet has it, fed the bytes the driver sends:
+// its registers (what a restart of the chip keeps on a module without a
+// reset line) and the rules the datasheets set, each broken one noted.
+class Controller {
+  public:
+    explicit Controller(bool sh1106) : sh1106_(sh1106) {}
 
-    void SetUp() override {
-        TWCR.value = TWSR.value = TWBR.value = 0;
-        TWDR.onwrite = [this](std::uint8_t byte) {
-            sent.push_back(byte);
-            return byte;
-        };
-        TWCR.onwrite = [this](std::uint8_t byte) {
-            writes.push_back(byte);
-            if (!(byte & _BV(TWINT))) // no step: the TWI handed back or turned off
-                return byte;
-            const int status = answer(byte);
-            if (status < 0)
-                return static_cast<std::uint8_t>(byte & ~_BV(TWINT));
-            TWSR.value = static_cast<std::uint8_t>(status);
-            return static_cast<std::uint8_t>((byte | _BV(TWINT)) & ~_BV(TWSTO));
-        };
+    std::map<int, int> registers;    // by command, as the last one set them
+    std::vector<std::string> broken; // the rules the byte stream broke
+
+    // What another firmware may have left on a module that was not reset.
+    void warm() {
+        const std::map<int, int> ssd1306{{0xAE, 0xAF}, {0x2E, 0x2F}, {0x20, 0x00}, {0xA0, 0xA0},
+                                         {0xC0, 0x00}, {0xA8, 0x0F}, {0xD3, 0x07}, {0x40, 0x14},
+                                         {0xDA, 0x22}, {0x81, 0x00}, {0xD5, 0xF0}, {0xD9, 0x22},
+                                         {0xDB, 0x00}, {0xA4, 0xA5}, {0xA6, 0xA7}, {0x8D, 0x10}};
+        const std::map<int, int> sh1106{{0xAE, 0xAF}, {0xE0, 0xE0}, {0x30, 0x30}, {0xAD, 0x8A},
+                                        {0xA0, 0xA0}, {0xC0, 0x00}, {0xA8, 0x0F}, {0xD3, 0x07},
+                                        {0x40, 0x14}, {0xDA, 0x02}, {0x81, 0x00}, {0xD5, 0xF0},
+                                        {0xD9, 0xF1}, {0xDB, 0x00}, {0xA4, 0xA5}, {0xA6, 0xA7}};
+        registers = sh1106_ ? sh1106 : ssd1306;
     }
-    void TearDown() override { TWCR.onwrite = TWDR.onwrite = nullptr; }
+
+    void command(std::uint8_t byte) {
+        if (!pending_.empty() || arguments(byte) > 0) {
+            pending_.push_back(byte);
+            if (int(pending_.size()) <= arguments(pending_[0]))
+                return;
+            registers[pending_[0]] = pending_.size() == 2 ? pending_[1] : -1;
+            pending_.clear();
+            return;
+        }
+        const int family = byte >= 0x40 && byte <= 0x7F                                     ? 0x40
+                           : byte >= 0xC0 && byte <= 0xCF                                   ? 0xC0
+                           : byte <= 0x1F || (byte >= 0xB0 && byte <= 0xB7) || byte == 0xE3 ? -1
+                           : byte == 0xEE                                                   ? 0xE0
+                           : sh1106_ && byte >= 0x30 && byte <= 0x33                        ? 0x30
+                                                                     : byte & 0xFE;
+        if (family < 0) // addresses, which every line sets, and the NOP
+            return;
+        if (byte == 0xAF && !sh1106_ && registers[0x8D] != 0x14)
+            broken.push_back("display on with the charge pump off");
+        registers[family] = family == 0xC0 ? byte & 0xC8 : byte;
+    }
+
+    void data(std::uint8_t) {
+        if (!pending_.empty())
+            broken.push_back("data while a command awaits its argument");
+        if (registers[0x2E] == 0x2F)
+            broken.push_back("RAM written while scrolling");
+        if (registers[0xE0] == 0xE0)
+            broken.push_back("RAM written in read-modify-write mode");
+    }
+
+  private:
+    int arguments(std::uint8_t command) const {
+        static const std::map<int, int> ssd1306{
+            {0x81, 1}, {0x8D, 1}, {0x20, 1}, {0xA8, 1}, {0xD3, 1}, {0xD5, 1}, {0xD9, 1}, {0xDA, 1},
+            {0xDB, 1}, {0x21, 2}, {0x22, 2}, {0xA3, 2}, {0x26, 6}, {0x27, 6}, {0x29, 5}, {0x2A, 5}};
+        static const std::map<int, int> sh1106{{0x81, 1}, {0xA8, 1}, {0xAD, 1}, {0xD3, 1},
+                                               {0xD5, 1}, {0xD9, 1}, {0xDA, 1}, {0xDB, 1}};
+        const auto &table = sh1106_ ? sh1106 : ssd1306;
+        const auto found = table.find(command);
+        return found == table.end() ? 0 : found->second;
+    }
+
+    bool sh1106_;
+    std::vector<std::uint8_t> pending_;
 };
 
 // A module that acknowledges everything.
@@ -51,48 +98,300 @@ int healthy(std::uint8_t control) {
     return control & _BV(TWSTA) ? 0x08 : 0x28;
 }
 
-} // namespace
+// A TWI on which every step answers with the status that answer gives it
+// (TWINT set at once), or never ends when answer gives none; the bytes of
+// each transfer go to a controller model, if any.
+class Twi : public ::testing::Test {
+  protected:
+    std::function<int(std::uint8_t control)> answer = healthy; // the status, or -1 for none
+    std::vector<std::uint8_t> writes;                          // to TWCR
+    std::vector<std::uint8_t> sent;                            // to TWDR
+    Controller *controller = nullptr;
+    std::size_t position = 0; // in the transfer under way
+    bool data = false;
 
-TEST_F(Twi, HeldLowFaultsReleasesTheBusAndStaysQuiet) {
-    answer = [](std::uint8_t) { return -1; };
-    tesselon_display display;
-    EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
-              TESSELON_DISPLAY_BUS_FAULT);
-    ASSERT_GE(writes.size(), 3u);
-    EXPECT_EQ(writes[0], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA)); // the start that never ended
-    EXPECT_EQ(writes[1], _BV(TWINT) | _BV(TWEN) | _BV(TWSTO)); // the stop that never ended
-    EXPECT_EQ(writes[2], 0);                                   // so the TWI let go of the lines
-    EXPECT_EQ(writes.size(), 4u);                              // and nothing after that
-    EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_BUS_FAULT);
-    EXPECT_EQ(tesselon_display_clear(&display), TESSELON_DISPLAY_BUS_FAULT);
-    EXPECT_EQ(writes.size(), 4u);
+    void SetUp() override {
+        TWCR.value = TWSR.value = TWBR.value = 0;
+        TWSR.value = 0xF8;
+        hostio[0x06] = hostio[0x07] = hostio[0x08] = 0;
+        TWDR.onwrite = [this](std::uint8_t byte) {
+            sent.push_back(byte);
+            if (controller && position == 1)
+                data = byte == 0x40;
+            else if (controller && position > 1)
+                data ? controller->data(byte) : controller->command(byte);
+            ++position;
+            return byte;
+        };
+        TWCR.onwrite = [this](std::uint8_t byte) {
+            writes.push_back(byte);
+            if (!(byte & _BV(TWINT))) // no step: the TWI handed back or turned off
+                return byte;
+            if (byte & _BV(TWSTA))
+                position = 0;
+            const int status = answer(byte);
+            if (status < 0)
+                return static_cast<std::uint8_t>(byte & ~_BV(TWINT));
+            if (byte & _BV(TWSTO)) { // a STOP ends with no TWINT, and the TWI idle
+                TWSR.value = 0xF8;
+                return static_cast<std::uint8_t>(byte & ~(_BV(TWINT) | _BV(TWSTO)));
+            }
+            TWSR.value = static_cast<std::uint8_t>(status);
+            return static_cast<std::uint8_t>(byte | _BV(TWINT));
+        };
+    }
+    void TearDown() override {
+        TWCR.onwrite = TWDR.onwrite = nullptr;
+        hostwait = [](double) {};
+    }
+};
+
+// The SPI's lines on port B, as the tests wire them.
+const std::uint8_t spics = TESSELON_PIN('B', 2), spidc = TESSELON_PIN('B', 1),
+                   spireset = TESSELON_PIN('B', 0);
+bool pinhigh(std::uint8_t pin) {
+    return hostio[(pin >> 3) * 3 + 2] & _BV(pin & 7);
 }
 
-TEST_F(Twi, EveryStatusIsChecked) {
-    // The step that goes wrong: the start, the address, a command, data.
-    for (const int wrongstep : {0, 1, 3, 40}) {
-        int step = 0;
-        answer = [&](std::uint8_t control) {
-            if (control & _BV(TWSTO))
-                return 0xF8;
-            return step++ == wrongstep ? 0x30 : healthy(control);
+struct PanelCase {
+    const char *name;
+    const tesselon_display_panel *panel;
+    bool spi, sh1106;
+    std::uint8_t reset; // SPI: the RESET pin, or TESSELON_NO_PIN
+};
+
+void PrintTo(const PanelCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
+class Datasheet : public Twi, public ::testing::WithParamInterface<PanelCase> {
+  protected:
+    // Sets the panel up from the state given and returns the controller as
+    // begin leaves it; every byte is checked against the datasheets.
+    Controller begin(bool warm) {
+        const PanelCase &c = GetParam();
+        Controller model(c.sh1106);
+        if (warm)
+            model.warm();
+        controller = &model;
+        double clock = 0, resetlow = 0, firstbyte = -1;
+        hostwait = [&](double us) {
+            if (c.spi && c.reset != TESSELON_NO_PIN && !pinhigh(c.reset))
+                resetlow += us;
+            clock += us;
         };
+        SPDR.onwrite = [&](std::uint8_t byte) {
+            SPSR.value |= _BV(SPIF);
+            EXPECT_EQ(SPCR.value & 0xFC, _BV(SPE) | _BV(MSTR)) << "SPI mode 0, MSB first, master";
+            EXPECT_FALSE(pinhigh(spics)) << "a byte with CS high";
+            if (firstbyte < 0 && c.reset != TESSELON_NO_PIN) {
+                EXPECT_GE(resetlow, 10.0) << "the reset pulse";
+                EXPECT_TRUE(pinhigh(c.reset)) << "a byte during the reset";
+            }
+            if (firstbyte < 0)
+                firstbyte = clock;
+            pinhigh(spidc) ? model.data(byte) : model.command(byte);
+            return byte;
+        };
+        const auto twdr = TWDR.onwrite;
+        TWDR.onwrite = [&](std::uint8_t byte) {
+            if (firstbyte < 0)
+                firstbyte = clock;
+            return twdr(byte);
+        };
+        display = {};
+        const std::uint8_t result =
+            c.spi ? tesselon_display_init_spi(&display, c.panel, spics, spidc, c.reset)
+                  : tesselon_display_init_i2c(&display, c.panel, 0x3C);
+        EXPECT_EQ(result, TESSELON_DISPLAY_OK);
+        if (!c.spi || c.reset == TESSELON_NO_PIN) {
+            EXPECT_GE(firstbyte, 100000.0) << "the module's own power-up reset, waited for";
+        }
+        for (const std::string &rule : model.broken)
+            ADD_FAILURE() << rule;
+        SPDR.onwrite = nullptr;
+        TWDR.onwrite = twdr;
+        hostwait = [](double) {};
+        controller = nullptr;
+        return model;
+    }
+    tesselon_display display;
+};
+
+} // namespace
+
+// Every register a firmware before may have changed is set: the controller
+// ends up the same after a cold start and a warm one, and no rule of its
+// datasheet is broken on the way. Off, on and invert are one command each.
+TEST_P(Datasheet, ColdAndWarmStartsEndAlike) {
+    const Controller cold = begin(false);
+    Controller warm = begin(true);
+    EXPECT_EQ(cold.registers, warm.registers);
+    EXPECT_EQ(warm.registers[0xAE], 0xAF);
+    controller = &warm;
+    SPDR.onwrite = [&](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        warm.command(byte);
+        return byte;
+    };
+    for (const auto &[call, key, value] :
+         {std::tuple(
+              +[](tesselon_display *d) { return tesselon_display_on(d, 0); }, 0xAE, 0xAE),
+          std::tuple(
+              +[](tesselon_display *d) { return tesselon_display_invert(d, 1); }, 0xA6, 0xA7),
+          std::tuple(
+              +[](tesselon_display *d) { return tesselon_display_on(d, 1); }, 0xAE, 0xAF),
+          std::tuple(
+              +[](tesselon_display *d) { return tesselon_display_invert(d, 0); }, 0xA6, 0xA6)}) {
+        EXPECT_EQ(call(&display), TESSELON_DISPLAY_OK);
+        EXPECT_EQ(warm.registers[key], value);
+    }
+    SPDR.onwrite = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Panels, Datasheet,
+    ::testing::Values(
+        PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false, false, 0},
+        PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false, false, 0},
+        PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false, true, 0},
+        PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true, false, spireset},
+        PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true, false,
+                  TESSELON_NO_PIN},
+        PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true, true, spireset},
+        PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true, true,
+                  TESSELON_NO_PIN}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A bus held low: the transfer ends in a fault, not a hang; the TWI lets
+// go, SCL clocks until the module stuck in its byte lets SDA go (nine at
+// the most), and a STOP follows. The next call tries the bus again.
+TEST_F(Twi, HeldLowIsClearedAndTheNextCallTriesAgain) {
+    for (const int stuck : {0, 3, 9, 100}) { // the clocks the module needs to let SDA go
+        sent.clear();
+        int clocks = 0;
+        bool scllow = false;
+        std::vector<std::uint8_t> lines; // DDRC: the lines pulled low, half clock by half clock
+        hostwait = [&](double) {
+            const std::uint8_t low = hostio[0x07] & (_BV(4) | _BV(5));
+            lines.push_back(low);
+            if (!(low & _BV(5)) && scllow)
+                ++clocks;
+            scllow = low & _BV(5);
+            hostio[0x06] = clocks >= stuck ? _BV(4) : 0; // SDA, as the module holds it
+        };
+        hostio[0x06] = stuck ? 0 : _BV(4);
+        hostio[0x08] = _BV(4) | _BV(5); // Wire's pull-ups
+        answer = [](std::uint8_t) { return -1; };
         writes.clear();
-        tesselon_display display;
-        EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_sh1106_i2c, 0x3D),
-                  TESSELON_DISPLAY_BUS_FAULT)
-            << wrongstep;
-        EXPECT_EQ(step, wrongstep + 1) << "steps after the fault";
-        EXPECT_EQ(writes.back(), 0) << "the TWI as found";
+        tesselon_display display = {};
+        EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+                  TESSELON_DISPLAY_BUS_FAULT);
+        ASSERT_EQ(writes.size(), 3u);
+        EXPECT_EQ(writes[0], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA)); // the start that never ended
+        EXPECT_EQ(writes[1], 0);                                   // the TWI off: the lines let go
+        EXPECT_EQ(writes[2], 0);                                   // and handed back as found
+        EXPECT_TRUE(sent.empty());
+        EXPECT_EQ(clocks, std::min(stuck, 9) + 1) << stuck << " clocks needed"; // and the STOP's
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(std::vector<std::uint8_t>(lines.end() - 4, lines.end()),
+                  (std::vector<std::uint8_t>{_BV(5), _BV(5) | _BV(4), _BV(4), 0}))
+            << "the STOP: SDA low while SCL is, then SCL up, then SDA";
+        EXPECT_EQ(hostio[0x08], _BV(4) | _BV(5)) << "the pull-ups back";
+        answer = healthy;
+        EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_OK);
+        hostwait = [](double) {};
     }
 }
 
+// Each step that goes wrong ends the call with its own result; the next
+// call tries again, and a module that answers again is drawn on.
+TEST_F(Twi, FaultsPass) {
+    struct Fault {
+        int status;          // what the step gets
+        std::uint8_t result; // what the call returns
+        std::uint8_t last;   // the driver's last write to TWCR
+    };
+    // The step that goes wrong: the start, the address, a command, data.
+    for (const int wrongstep : {0, 1, 3, 40})
+        for (const Fault f : {Fault{0x30, TESSELON_DISPLAY_BUS_FAULT, 0}, // no acknowledge
+                              Fault{0x00, TESSELON_DISPLAY_BUS_FAULT, 0}, // bus error
+                              Fault{0x38, TESSELON_DISPLAY_ARBITRATION_LOST, _BV(TWINT)}}) {
+            int step = 0;
+            std::size_t failed = 0; // the writes to TWCR up to the step that went wrong
+            answer = [&](std::uint8_t control) {
+                if (control & _BV(TWSTO))
+                    return 0xF8;
+                if (step == wrongstep)
+                    failed = writes.size();
+                return step++ == wrongstep ? f.status : healthy(control);
+            };
+            writes.clear();
+            tesselon_display display = {};
+            EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_sh1106_i2c, 0x3D),
+                      f.result)
+                << wrongstep << " " << f.status;
+            EXPECT_EQ(tesselon_display_result(&display), f.result);
+            // No step after the fault; where another master won, the
+            // TWI's release (TWINT) is one, and no STOP follows.
+            EXPECT_EQ(step, wrongstep + 1 + (f.status == 0x38)) << "steps after the fault";
+            EXPECT_EQ(writes.back(), f.last) << "the TWI as found";
+            for (std::size_t i = failed; f.status == 0x38 && i < writes.size(); ++i)
+                EXPECT_FALSE(writes[i] & _BV(TWSTO)) << "a STOP on the bus another master won";
+            answer = healthy;
+            EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_OK);
+        }
+}
+
+// The bus is not taken while Wire holds it (a slave transfer shows in
+// TWSR) or keeps a repeated START for its next transfer (TWSTA): nothing
+// is written, and the call after Wire's transfer draws.
+TEST_F(Twi, LeavesWiresBusAlone) {
+    tesselon_display display = {};
+    TWCR.value = wireidle;
+    ASSERT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+              TESSELON_DISPLAY_OK);
+    for (const auto &[control, status] :
+         {std::pair(_BV(TWINT) | _BV(TWSTA) | _BV(TWEN), 0x10),
+          std::pair(_BV(TWSTA) | _BV(TWEN), 0xF8), std::pair(wireidle | _BV(TWINT), 0x60)}) {
+        TWCR.value = static_cast<std::uint8_t>(control);
+        TWSR.value = static_cast<std::uint8_t>(status);
+        writes.clear();
+        sent.clear();
+        EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_BUS_BUSY);
+        EXPECT_EQ(tesselon_display_clear(&display), TESSELON_DISPLAY_BUS_BUSY);
+        EXPECT_TRUE(writes.empty() && sent.empty());
+    }
+    TWCR.value = wireidle;
+    TWSR.value = 0xF8;
+    EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_OK);
+}
+
+// Calls that cannot be served touch nothing: any call before init (on a
+// display that is all zeros), and no picture.
+TEST_F(Twi, CallsThatCannotBeServed) {
+    tesselon_display display = {};
+    EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_draw_far(&display, 1, 0, 0), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_clear(&display), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_on(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_invert(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_rows(&display), 0);
+    EXPECT_EQ(tesselon_display_columns(&display), 0);
+    EXPECT_TRUE(writes.empty());
+    ASSERT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+              TESSELON_DISPLAY_OK);
+    writes.clear();
+    EXPECT_EQ(tesselon_display_draw(&display, nullptr, 0, 0), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_result(&display), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(tesselon_display_columns(&display), 128);
+}
+
 TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
-    answer = healthy;
     TWCR.value = wireidle;
     TWBR.value = 72; // Wire's 100 kHz
-    tesselon_display display;
+    tesselon_display display = {};
     EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
               TESSELON_DISPLAY_OK);
     EXPECT_EQ(tesselon_display_draw(&display, picture, 3, 5), TESSELON_DISPLAY_OK);
@@ -107,23 +406,22 @@ TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
 
 // SPI lines that are not wired: a RESET tied to the board's reset and a CS
 // tied low take nothing; D/C cannot be left out, since commands would then
-// be taken for pixels.
+// be taken for pixels, and a pin that names no pin is an argument error.
 TEST(Spi, LinesNotWired) {
     SPDR.onwrite = [](std::uint8_t byte) {
         SPSR.value |= _BV(SPIF); // every byte leaves at once
         return byte;
     };
-    const std::uint8_t cs = TESSELON_PIN('B', 2), dc = TESSELON_PIN('B', 1),
-                       reset = TESSELON_PIN('B', 0);
     struct Wiring {
         std::uint8_t cs, dc, reset;
         std::uint8_t outcome;
     };
-    for (const Wiring &w : {Wiring{cs, dc, TESSELON_NO_PIN, TESSELON_DISPLAY_OK},
-                            Wiring{TESSELON_NO_PIN, dc, reset, TESSELON_DISPLAY_OK},
-                            Wiring{cs, TESSELON_NO_PIN, reset, TESSELON_DISPLAY_BUS_FAULT},
-                            Wiring{cs, dc, TESSELON_PIN('Z', 0), TESSELON_DISPLAY_BUS_FAULT}}) {
-        tesselon_display display;
+    for (const Wiring &w :
+         {Wiring{spics, spidc, TESSELON_NO_PIN, TESSELON_DISPLAY_OK},
+          Wiring{TESSELON_NO_PIN, spidc, spireset, TESSELON_DISPLAY_OK},
+          Wiring{spics, TESSELON_NO_PIN, spireset, TESSELON_DISPLAY_ARGUMENT_ERROR},
+          Wiring{spics, spidc, TESSELON_PIN('Z', 0), TESSELON_DISPLAY_ARGUMENT_ERROR}}) {
+        tesselon_display display = {};
         EXPECT_EQ(
             tesselon_display_init_spi(&display, &tesselon_display_ssd1306_spi, w.cs, w.dc, w.reset),
             w.outcome)

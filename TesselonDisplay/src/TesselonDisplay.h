@@ -9,10 +9,13 @@
  *   display.beginI2C(TesselonDisplay::SSD1306_128x64, 0x3C);
  *   display.draw(bmppic, x, y);
  *
- * begin, clear and draw return false after a bus fault (no module answering
- * on I2C, a bus held low, a pin that is no pin, a D/C that is NO_PIN); from
- * then on they return false at once, until begin is called again. What a
- * sketch does not call costs it no flash.
+ * Every call returns whether it did its work; result() then tells why not:
+ * BUS_FAULT (no module answering on I2C, a bus held low), ARBITRATION_LOST
+ * (another I2C master won the bus), BUS_BUSY (Wire holds the bus, or keeps
+ * a repeated START for its next transfer: nothing was sent) or
+ * ARGUMENT_ERROR (a call before begin, no picture, a pin that is no pin, a
+ * D/C that is NO_PIN). Each call tries afresh. What a sketch does not call
+ * costs it no flash.
  */
 #ifndef TESSELONDISPLAY_H
 #define TESSELONDISPLAY_H
@@ -23,6 +26,13 @@ class TesselonDisplay
 {
   public:
     enum Panel { SSD1306_128x64, SSD1306_128x32, SH1106_128x64 };
+    enum Result {
+        OK = TESSELON_DISPLAY_OK,
+        BUS_FAULT = TESSELON_DISPLAY_BUS_FAULT,
+        ARBITRATION_LOST = TESSELON_DISPLAY_ARBITRATION_LOST,
+        BUS_BUSY = TESSELON_DISPLAY_BUS_BUSY,
+        ARGUMENT_ERROR = TESSELON_DISPLAY_ARGUMENT_ERROR
+    };
 
     // A line that is not wired, for beginSPI: a RESET tied to the board's
     // reset (no hardware reset is sent; the panel starts after its power-up
@@ -33,28 +43,28 @@ class TesselonDisplay
     // clears it and turns it on. Another device may share the bus through Wire.
     bool beginI2C(Panel panel, uint8_t address = 0x3C)
     {
-        return tesselon_display_init_i2c(&display_,
-                                         panel == SH1106_128x64 ? &tesselon_display_sh1106_i2c
-                                         : panel == SSD1306_128x32
-                                             ? &tesselon_display_ssd1306_32_i2c
-                                             : &tesselon_display_ssd1306_i2c,
-                                         address) == TESSELON_DISPLAY_OK;
+        return done(tesselon_display_init_i2c(&display_,
+                                              panel == SH1106_128x64 ? &tesselon_display_sh1106_i2c
+                                              : panel == SSD1306_128x32
+                                                  ? &tesselon_display_ssd1306_32_i2c
+                                                  : &tesselon_display_ssd1306_i2c,
+                                              address));
     }
 
     // The same on the SPI, with the Arduino pin numbers of CS, D/C and
     // RESET; CS and RESET may be NO_PIN.
     bool beginSPI(Panel panel, uint8_t cs, uint8_t dc, uint8_t reset)
     {
-        return tesselon_display_init_spi(&display_,
-                                         panel == SH1106_128x64 ? &tesselon_display_sh1106_spi
-                                         : panel == SSD1306_128x32
-                                             ? &tesselon_display_ssd1306_32_spi
-                                             : &tesselon_display_ssd1306_spi,
-                                         cs, dc, reset) == TESSELON_DISPLAY_OK;
+        return done(tesselon_display_init_spi(&display_,
+                                              panel == SH1106_128x64 ? &tesselon_display_sh1106_spi
+                                              : panel == SSD1306_128x32
+                                                  ? &tesselon_display_ssd1306_32_spi
+                                                  : &tesselon_display_ssd1306_spi,
+                                              cs, dc, reset));
     }
 
     // Turns every pixel off.
-    bool clear() { return tesselon_display_clear(&display_) == TESSELON_DISPLAY_OK; }
+    bool clear() { return done(tesselon_display_clear(&display_)); }
 
     // Draws a bmppic array with its top left pixel at column x, row y; any
     // values will do, and what falls outside the panel is left out. The
@@ -62,14 +72,35 @@ class TesselonDisplay
     // 8-row pages are darkened within its columns.
     bool draw(const uint8_t *picture, int16_t x, int16_t y)
     {
-        return tesselon_display_draw(&display_, picture, x, y) == TESSELON_DISPLAY_OK;
+        return done(tesselon_display_draw(&display_, picture, x, y));
     }
 
-    uint8_t width() const { return TESSELON_DISPLAY_COLUMNS; }
+    // The same for a picture anywhere in flash, the Mega's beyond 64 KB too:
+    // drawFar(pgm_get_far_address(bmppic), x, y). A picture there is out of
+    // a pointer's reach, and draw refuses a pointer that may name it.
+    bool drawFar(uint32_t picture, int16_t x, int16_t y)
+    {
+        return done(tesselon_display_draw_far(&display_, picture, x, y));
+    }
+
+    // Turns the glass off and on again; what it shows is kept.
+    bool off() { return done(tesselon_display_on(&display_, 0)); }
+    bool on() { return done(tesselon_display_on(&display_, 1)); }
+
+    // Shows the picture's 0-bits lit and its 1-bits dark, or as drawn.
+    bool invert(bool inverted) { return done(tesselon_display_invert(&display_, inverted)); }
+
+    // The panel's size in pixels, 0 before begin.
+    uint8_t width() const { return tesselon_display_columns(&display_); }
     uint8_t height() const { return tesselon_display_rows(&display_); }
 
+    // Why the last call did not do its work, OK when it did.
+    Result result() const { return Result(tesselon_display_result(&display_)); }
+
   private:
-    tesselon_display display_;
+    static bool done(uint8_t result) { return result == TESSELON_DISPLAY_OK; }
+
+    tesselon_display display_ = {}; // all zeros until begin, in a function too
 };
 
 #endif

@@ -9,14 +9,18 @@
 #include <avr/pgmspace.h>
 #include <util/delay.h>
 
-enum { COMMANDS, DATA };
+/* A stream's kind: for I2C its control byte, for SPI its D/C level. */
+enum { COMMANDS = 0x00, DATA = 0x40 };
 
-/* In tesselon_display.state: the fault, kept in the bit where TWCR has
- * TWINT, which is never kept there; a byte handed to the bus whose end is
- * still to be waited for, in TWCR's unused bit 1; beside them, the TWI's
- * idle bits. */
-#define FAULT 0x80
-#define ON_THE_BUS 0x02
+/* In tesselon_display.state: bit 0 a byte handed to the bus whose end is
+ * still to be waited for; above it the call's result, 0 while all goes
+ * well. Each call starts afresh, so that a fault passes with its call. */
+#define ON_THE_BUS 0x01
+#define FAILED(state) ((state) > ON_THE_BUS)
+
+/* Keeps a call's result; the first result is the only one, as every step
+ * after a failure is left out. */
+static void fail(tesselon_display *display, uint8_t result) { display->state |= result << 1; }
 
 /* Waits on the bus give up after this many polls of 6 cycles and more:
  * 6 ms and more at any clock, far beyond any byte at 100 kHz. */
@@ -27,18 +31,46 @@ enum { COMMANDS, DATA };
  * follows the moment the bus is free. */
 #define POLL_WHILE(busy, polls) for (polls = WAIT_POLLS; (busy) && --polls;)
 
+/*
+ * The driver's own tables in flash. On a chip with more than 64 KB of
+ * flash, the linker puts sections named .progmem.gcc_* first, in the
+ * lowest 64 KB, where a 16-bit flash read finds them, whatever size the
+ * sketch's own data in flash grows to. Each table has a section of its
+ * own, so that a table no call names is left out.
+ */
+#define LOW_FLASH(name) __attribute__((__section__(".progmem.gcc_tesselon." #name)))
+
+/*
+ * A picture's place in flash. Where there is more than 64 KB of it (the
+ * ATmega2560), a picture may lie above the first 64 KB, out of a 16-bit
+ * pointer's reach: there the place is a far address, which
+ * pgm_get_far_address gives, read with ELPM.
+ */
+#if defined(FLASHEND) && FLASHEND > 0xFFFF
+#define FAR_FLASH 1
+typedef uint32_t flash_place;
+#define FLASH_BYTE(place) pgm_read_byte_far(place)
+#else
+#define FAR_FLASH 0
+typedef const uint8_t *flash_place;
+#define FLASH_BYTE(place) pgm_read_byte(place)
+#endif
+
 /* For the small functions on the way of every byte. */
 #define INLINE static inline __attribute__((always_inline))
 
-typedef void (*bus_init_fn)(tesselon_display *display); /* keeps a fault in display->state */
+typedef void (*bus_init_fn)(tesselon_display *display); /* keeps a failure in display->state */
 typedef void (*bus_begin_fn)(tesselon_display *display, uint8_t kind);
-/* Sends count bytes from RAM, at least 1. Each waits only for the one
- * before it, and the last may still be on its way when it returns, so
- * that the next bytes are worked out meanwhile. */
+/* Sends count bytes from RAM, at least 1, or from flash with FROM_FLASH
+ * added to count. Each waits only for the one before it, and the last may
+ * still be on its way when it returns, so that the next bytes are worked
+ * out meanwhile. */
+#define FROM_FLASH 0x80
+#define NEXT_BYTE(bytes, flash) ((flash) ? pgm_read_byte((bytes)++) : *(bytes)++)
 typedef void (*bus_send_fn)(tesselon_display *display, const uint8_t *bytes, uint8_t count);
 typedef void (*bus_end_fn)(tesselon_display *display); /* after the last byte has left */
 struct page_line;
-typedef void (*bus_send_line_fn)(tesselon_display *display, const struct page_line *line);
+typedef void (*bus_send_line_fn)(tesselon_display *display, struct page_line *line);
 
 typedef struct display_bus {
     bus_init_fn init;
@@ -73,8 +105,7 @@ static void bus_end(tesselon_display *display)
     ((bus_end_fn)pgm_read_ptr(&bus_of(display)->end))(display);
 }
 
-/* TESSELON_DISPLAY_BUS_FAULT is FAULT's bit moved down. */
-static uint8_t outcome(const tesselon_display *display) { return display->state >> 7; }
+static uint8_t outcome(const tesselon_display *display) { return display->state >> 1; }
 
 /* One delay loop for every pause, which keeps the code small. */
 static void wait_ms(uint8_t ms)
@@ -93,8 +124,9 @@ static void wait_ms(uint8_t ms)
  * are dark, and with from == to (no bytes read) the whole stretch is.
  */
 typedef struct page_line {
-    const uint8_t *bytes;
+    flash_place bytes;
     uint8_t step, from, to, skip, columns;
+    uint8_t out[8]; /* room for a byte column's page bytes on their way */
 } page_line;
 
 /* Moves a picture row into 8 page bytes p0 to p7: each page byte's bits
@@ -121,12 +153,12 @@ typedef struct page_line {
  * are built in registers: on the chip 28 cycles a row.
  */
 static void __attribute__((noinline))
-page_bytes(const page_line *line, const uint8_t *byte, uint8_t *out)
+page_bytes(const page_line *line, flash_place byte, uint8_t *out)
 {
     const uint8_t step = line->step;
     uint8_t count = line->to - line->from, rows = 8 - line->from;
     uint8_t p0 = 0, p1 = 0, p2 = 0, p3 = 0, p4 = 0, p5 = 0, p6 = 0, p7 = 0, row;
-#ifdef __AVR__
+#if defined(__AVR__) && !FAR_FLASH
     __asm__ __volatile__("1: clr %[row]\n\t"
                          "cp %[count], __zero_reg__\n\t"
                          "breq 2f\n\t"
@@ -147,7 +179,7 @@ page_bytes(const page_line *line, const uint8_t *byte, uint8_t *out)
     for (; rows; rows--) {
         row = 0;
         if (count) {
-            row = pgm_read_byte(byte);
+            row = FLASH_BYTE(byte);
             byte += step;
             count--;
         }
@@ -159,10 +191,10 @@ page_bytes(const page_line *line, const uint8_t *byte, uint8_t *out)
 }
 
 /* A page line a byte column at a time: 8 page bytes built, then sent. */
-static void send_line_in_blocks(tesselon_display *display, const page_line *line, bus_send_fn send)
+static void send_line_in_blocks(tesselon_display *display, page_line *line, bus_send_fn send)
 {
-    uint8_t out[8];
-    const uint8_t *column = line->bytes;
+    uint8_t *const out = line->out;
+    flash_place column = line->bytes;
     uint8_t first = line->skip, columns = line->columns;
     for (;;) {
         page_bytes(line, column++, out);
@@ -182,24 +214,83 @@ static void send_line_in_blocks(tesselon_display *display, const page_line *line
 #define TWI_REPEATED_START 0x10
 #define TWI_ADDRESS_ACK 0x18
 #define TWI_DATA_ACK 0x28
+#define TWI_ARBITRATION_LOST 0x38
+#define TWI_SLAVE_FIRST 0x60 /* from here up, Wire's slave transfers */
+#define TWI_NO_STATE 0xF8    /* between transfers */
 #define TWI_TIMED_OUT 0xFF
 #define TWI_IDLE_BITS (_BV(TWEA) | _BV(TWEN) | _BV(TWIE))
+
+/* Over I2C, pins holds the address to write to, the stream's control byte
+ * and TWCR's idle bits as the TWI was found (Wire's, or none). */
+enum { ADDRESS, CONTROL, TWI_AS_FOUND };
+
+/* The TWI's lines as port bits, for clearing a bus held low. */
+#if defined(__AVR_ATmega2560__) || defined(__AVR_ATmega1280__) || defined(__AVR_ATmega32U4__)
+#define TWI_PORT PORTD
+#define TWI_DDR DDRD
+#define TWI_PIN PIND
+#define TWI_SDA _BV(1)
+#define TWI_SCL _BV(0)
+#elif defined(__AVR_ATmega644P__) || defined(__AVR_ATmega1284P__)
+#define TWI_PORT PORTC
+#define TWI_DDR DDRC
+#define TWI_PIN PINC
+#define TWI_SDA _BV(1)
+#define TWI_SCL _BV(0)
+#else /* ATmega328P, 168, 88, 8 */
+#define TWI_PORT PORTC
+#define TWI_DDR DDRC
+#define TWI_PIN PINC
+#define TWI_SDA _BV(4)
+#define TWI_SCL _BV(5)
+#endif
 
 /* Starts a step of the TWI; Wire's interrupt stays off while it runs. */
 static void twi_go(uint8_t control) { TWCR = _BV(TWINT) | _BV(TWEN) | control; }
 
-/* Sends a stop, or turns the TWI off when even that does not end, which
- * lets go of both lines; then hands the TWI back as it was found. */
+/* Half a clock at 100 kHz, with a line pulled low or let go: a line is
+ * pulled low as an output (its output bit 0) and let go as an input, for
+ * the bus's resistors to pull up. */
+static void __attribute__((noinline)) twi_half_clock(void) { _delay_us(5); }
+#define TWI_LOW(line) (TWI_DDR |= (line), twi_half_clock())
+#define TWI_LET_GO(line) (TWI_DDR &= ~(line), twi_half_clock())
+
+/*
+ * Clears a bus that a transfer left in a muddle. The TWI is turned off,
+ * which lets go of both lines; a module that still holds SDA low, stuck
+ * in the middle of a byte it sends, gets up to nine clocks on SCL to
+ * finish it, as the I2C specification says, and then the bus gets a STOP,
+ * so that every module starts afresh.
+ */
+static void twi_clear_bus(void)
+{
+    TWCR = 0;
+    const uint8_t pullups = TWI_PORT;
+    TWI_PORT &= ~TWI_SDA;
+    TWI_PORT &= ~TWI_SCL;
+    for (uint8_t clocks = 9; clocks && !(TWI_PIN & TWI_SDA); clocks--) {
+        TWI_LOW(TWI_SCL);
+        TWI_LET_GO(TWI_SCL);
+    }
+    TWI_LOW(TWI_SCL); /* the STOP: SDA rises while SCL is high */
+    TWI_LOW(TWI_SDA);
+    TWI_LET_GO(TWI_SCL);
+    TWI_LET_GO(TWI_SDA);
+    TWI_PORT |= pullups & (TWI_SDA | TWI_SCL);
+}
+
+/* Sends a STOP; a STOP that does not end is a bus held low. Then the TWI
+ * is handed back as it was found. */
 static void twi_release(tesselon_display *display)
 {
     twi_go(_BV(TWSTO));
     uint16_t polls;
     POLL_WHILE(TWCR & _BV(TWSTO), polls);
     if (!polls) {
-        TWCR = 0;
-        display->state |= FAULT;
+        fail(display, TESSELON_DISPLAY_BUS_FAULT);
+        twi_clear_bus();
     }
-    TWCR = display->state & TWI_IDLE_BITS;
+    TWCR = display->pins[TWI_AS_FOUND];
 }
 
 /* Waits for the step under way: its status, or TWI_TIMED_OUT (which TWSR
@@ -211,31 +302,41 @@ INLINE uint8_t twi_wait(void)
     return polls ? TWSR & 0xF8 : TWI_TIMED_OUT;
 }
 
-/* A step that went wrong (no module answering, no pull-ups, a bus held
- * low): the bus is released and the fault kept. */
-static uint8_t twi_failed(tesselon_display *display)
+/*
+ * Ends a step that went wrong: no module answering, no pull-ups, a bus
+ * held low (the bus is cleared), or another master that won the bus,
+ * which is left to it with no STOP. What went wrong is kept, and the TWI
+ * is handed back as it was found.
+ */
+static uint8_t twi_failed(tesselon_display *display, uint8_t status)
 {
-    display->state |= FAULT;
-    twi_release(display);
+    if (status == TWI_ARBITRATION_LOST) {
+        fail(display, TESSELON_DISPLAY_ARBITRATION_LOST);
+        TWCR = _BV(TWINT) | display->pins[TWI_AS_FOUND];
+    } else {
+        fail(display, TESSELON_DISPLAY_BUS_FAULT);
+        twi_clear_bus();
+        TWCR = display->pins[TWI_AS_FOUND];
+    }
     return 0;
 }
 
 /*
- * Whether the TWI may go on: no fault, and the step under way, if any,
- * ended well: a START, or a byte (the address too) acknowledged. Each of
- * these statuses can follow only its own step, so one test serves all
+ * Whether the TWI may go on: nothing failed, and the step under way, if
+ * any, ended well: a START, or a byte (the address too) acknowledged. Each
+ * of these statuses can follow only its own step, so one test serves all
  * (and takes the data's status after the address, which simavr 1.6
  * reports there).
  */
 INLINE uint8_t i2c_ready(tesselon_display *display)
 {
-    if (display->state & FAULT)
+    if (FAILED(display->state))
         return 0;
     if (!(display->state & ON_THE_BUS))
         return 1;
     const uint8_t status = twi_wait();
-    return status == TWI_START || status == TWI_REPEATED_START || status == TWI_ADDRESS_ACK ||
-           status == TWI_DATA_ACK || twi_failed(display);
+    return status == TWI_START || status == TWI_ADDRESS_ACK || status == TWI_DATA_ACK ||
+           twi_failed(display, status);
 }
 
 /*
@@ -258,15 +359,19 @@ static void i2c_init(tesselon_display *display)
         TWSR = 0;              /* prescaler 1 */
         TWBR = TWI_BITRATE(F_CPU) > TWBR_LEAST ? TWI_BITRATE(F_CPU) : TWBR_LEAST;
     }
-    wait_ms(100); /* the module's own power-up reset, which I2C modules do by themselves */
+    /* An I2C module has no reset line: it resets itself as its supply
+     * comes up, before it takes a command. */
+    wait_ms(100);
 }
 
 /* Sends count bytes of the stream, the address too, each once the step
  * before ended well, the last left on the bus; then, when stop is set,
- * the stop, once the last has ended well. */
-static void i2c_stream(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t stop)
+ * the STOP, once the last has ended well. */
+static void __attribute__((noinline))
+i2c_stream(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t stop)
 {
-    for (;; count--) {
+    const uint8_t flash = count & FROM_FLASH;
+    for (count &= ~FROM_FLASH;; count--) {
         if (!count && !stop)
             return;
         if (!i2c_ready(display))
@@ -275,7 +380,7 @@ static void i2c_stream(tesselon_display *display, const uint8_t *bytes, uint8_t 
             twi_release(display);
             return;
         }
-        TWDR = *bytes++;
+        TWDR = NEXT_BYTE(bytes, flash);
         twi_go(0);
         display->state |= ON_THE_BUS;
     }
@@ -288,28 +393,41 @@ static void i2c_send(tesselon_display *display, const uint8_t *bytes, uint8_t co
 
 /*
  * A stream of commands or of data, behind its control byte (0x00 or 0x40,
- * never with the Co bit). Its head lies in pins: the address to write to,
- * then the control byte; the first of them waits for the START.
+ * never with the Co bit); its head lies in pins, the address to write to,
+ * then the control byte, and the first of them waits for the START. The
+ * bus is not taken while Wire holds it: a START of Wire's to come (a
+ * repeated START it keeps for its next transfer) or under way, or a
+ * transfer addressed to Wire as a slave, which TWSR shows. A master
+ * transfer of Wire's is over when its call returns, so master statuses
+ * count as idle; simavr 1.6 also leaves the last byte's status in TWSR
+ * after a STOP, where the chip shows 0xF8.
  */
 static void i2c_begin(tesselon_display *display, uint8_t kind)
 {
-    if (display->state & FAULT)
+    if (FAILED(display->state))
         return;
-    display->state = (TWCR & TWI_IDLE_BITS) | ON_THE_BUS;
+    const uint8_t control = TWCR, status = TWSR & 0xF8;
+    if (control & _BV(TWSTA) || (status >= TWI_SLAVE_FIRST && status != TWI_NO_STATE)) {
+        fail(display, TESSELON_DISPLAY_BUS_BUSY);
+        return;
+    }
+    display->pins[TWI_AS_FOUND] = control & TWI_IDLE_BITS;
     twi_go(_BV(TWSTA));
-    display->pins[1] = kind == DATA ? 0x40 : 0x00;
+    display->state = ON_THE_BUS;
+    display->pins[CONTROL] = kind;
     i2c_send(display, display->pins, 2);
 }
 
 static void i2c_end(tesselon_display *display) { i2c_stream(display, 0, 0, 1); }
 
 /* The TWI's 22.5 us a byte leave room to build 8 page bytes at once. */
-static void i2c_send_line(tesselon_display *display, const page_line *line)
+static void i2c_send_line(tesselon_display *display, page_line *line)
 {
     send_line_in_blocks(display, line, i2c_send);
 }
 
-static const display_bus i2c_bus PROGMEM = {i2c_init, i2c_begin, i2c_send, i2c_send_line, i2c_end};
+static const display_bus i2c_bus LOW_FLASH(i2c_bus) = {i2c_init, i2c_begin, i2c_send, i2c_send_line,
+                                                       i2c_end};
 
 /* ---- 4-wire SPI, on the chip's SPI ---- */
 
@@ -378,7 +496,7 @@ static void spi_init(tesselon_display *display)
     if (display->pins[DC] == TESSELON_NO_PIN || !pin_write(display->pins[CS], 1, 1) ||
         !pin_write(display->pins[RESET], 1, 1) || !pin_write(display->pins[DC], 1, 1) ||
         !pin_write(SPI_SS, 1, 1) || !pin_write(SPI_MOSI, 0, 1) || !pin_write(SPI_SCK, 0, 1)) {
-        display->state = FAULT;
+        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
         return;
     }
     if (display->pins[RESET] == TESSELON_NO_PIN) {
@@ -394,7 +512,7 @@ static void spi_init(tesselon_display *display)
 
 static void spi_begin(tesselon_display *display, uint8_t kind)
 {
-    if (display->state & FAULT)
+    if (FAILED(display->state))
         return;
     /* The clock is set each time, as another device on the SPI may want another. */
     const uint8_t rate = pgm_read_byte(&display->panel->spi_rate);
@@ -402,7 +520,7 @@ static void spi_begin(tesselon_display *display, uint8_t kind)
     SPSR = rate >> 7;
     (void)SPSR; /* reading both clears a finished transfer's flag, which */
     (void)SPDR; /* another device's may have left, before the first wait */
-    pin_write(display->pins[DC], kind == DATA, 0);
+    pin_write(display->pins[DC], kind, 0);
     pin_write(display->pins[CS], 0, 0);
 }
 
@@ -421,21 +539,22 @@ INLINE uint8_t spi_done(void)
 static uint8_t spi_ready(tesselon_display *display)
 {
     if (display->state & ON_THE_BUS && !spi_done())
-        display->state |= FAULT;
+        fail(display, TESSELON_DISPLAY_BUS_FAULT);
     display->state &= ~ON_THE_BUS;
-    return !(display->state & FAULT);
+    return !FAILED(display->state);
 }
 
 static void spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
 {
     if (!spi_ready(display))
         return;
-    for (;;) {
-        SPDR = *bytes++;
+    const uint8_t flash = count & FROM_FLASH;
+    for (count &= ~FROM_FLASH;;) {
+        SPDR = NEXT_BYTE(bytes, flash);
         if (!--count)
             break;
         if (!spi_done()) {
-            display->state |= FAULT;
+            fail(display, TESSELON_DISPLAY_BUS_FAULT);
             return;
         }
     }
@@ -473,10 +592,10 @@ static uint8_t column_out(uint8_t *r0, uint8_t *r1, uint8_t *r2, uint8_t *r3, ui
 #endif
 
 /* Reads count rows of a byte column, step bytes apart, to rows. */
-INLINE void read_column(const uint8_t *byte, uint8_t step, uint8_t count, uint8_t *rows)
+INLINE void read_column(flash_place byte, uint8_t step, uint8_t count, uint8_t *rows)
 {
     for (; count; count--, byte += step)
-        *rows++ = pgm_read_byte(byte);
+        *rows++ = FLASH_BYTE(byte);
 }
 
 /*
@@ -486,12 +605,12 @@ INLINE void read_column(const uint8_t *byte, uint8_t step, uint8_t count, uint8_
  * (column-wise, the other way round from page_bytes), and each page byte
  * is taken from them on its way out.
  */
-static void spi_send_line(tesselon_display *display, const page_line *line)
+static void spi_send_line(tesselon_display *display, page_line *line)
 {
     if (!spi_ready(display))
         return;
     uint8_t rows[8] = {0};
-    const uint8_t *column = line->bytes;
+    flash_place column = line->bytes;
     uint8_t skip = line->skip, columns = line->columns, waiting = 0;
     do {
         read_column(column++, line->step, line->to - line->from, rows + line->from);
@@ -505,7 +624,7 @@ static void spi_send_line(tesselon_display *display, const page_line *line)
         do {
             COLUMN_OUT(page);
             if (waiting && !spi_done()) {
-                display->state |= FAULT;
+                fail(display, TESSELON_DISPLAY_BUS_FAULT);
                 return;
             }
             SPDR = page;
@@ -515,7 +634,8 @@ static void spi_send_line(tesselon_display *display, const page_line *line)
     display->state |= ON_THE_BUS;
 }
 
-static const display_bus spi_bus PROGMEM = {spi_init, spi_begin, spi_send, spi_send_line, spi_end};
+static const display_bus spi_bus LOW_FLASH(spi_bus) = {spi_init, spi_begin, spi_send, spi_send_line,
+                                                       spi_end};
 
 /* The SPI clock bits for the fastest clock a controller takes, at most max Hz. */
 #define SPI_RATE(max)                                                                              \
@@ -529,13 +649,18 @@ static const display_bus spi_bus PROGMEM = {spi_init, spi_begin, spi_send, spi_s
 
 /* ---- The controllers ---- */
 
+/* Every register a firmware before may have changed is set, as a module
+ * without a reset line (and one whose RESET is not wired) keeps them over
+ * a restart of the chip: the glass after begin is the same after a cold
+ * start and a warm one. */
 #define SSD1306_SETUP(rows, com_pins, contrast)                                                    \
     0xAE,               /* display off */                                                          \
+        0x2E,           /* scrolling off, which must come before the RAM is written */             \
         0xD5, 0x80,     /* clock: divide by 1, oscillator at its reset value */                    \
         0xA8, rows - 1, /* multiplex ratio */                                                      \
         0xD3, 0x00,     /* display offset 0 */                                                     \
         0x40, 0xE3,     /* start line 0; simavr 1.6 takes 0x40 for two bytes, so a NOP follows */  \
-        0x8D, 0x14,     /* charge pump on: the panel's voltage from 3.3 V */                       \
+        0x8D, 0x14,     /* charge pump on at display on: the panel's voltage from 3.3 V */         \
         0x20, 0x02,     /* page addressing, as the SH1106 has it */                                \
         0xA1,           /* segment remap: column 127 to SEG0 */                                    \
         0xC8,           /* COM scan from COM[N-1] to COM0 */                                       \
@@ -546,17 +671,21 @@ static const display_bus spi_bus PROGMEM = {spi_init, spi_begin, spi_send, spi_s
         0xA4,           /* show the RAM */                                                         \
         0xA6            /* normal display: 1-bits lit */
 
-static const uint8_t ssd1306_setup[] PROGMEM = {SSD1306_SETUP(64, 0x12, 0xCF)};
-static const uint8_t ssd1306_32_setup[] PROGMEM = {SSD1306_SETUP(32, 0x02, 0x8F)};
+static const uint8_t ssd1306_setup[] LOW_FLASH(ssd1306_setup) = {SSD1306_SETUP(64, 0x12, 0xCF)};
+static const uint8_t ssd1306_32_setup[] LOW_FLASH(ssd1306_32_setup) = {
+    SSD1306_SETUP(32, 0x02, 0x8F)};
 
-/* The SH1106 has no addressing modes and no charge pump command. */
-static const uint8_t sh1106_setup[] PROGMEM = {
+/* The SH1106 has no addressing modes, no scrolling but its start line, and
+ * no charge pump command. */
+static const uint8_t sh1106_setup[] LOW_FLASH(sh1106_setup) = {
     0xAE,       /* display off */
+    0xEE,       /* out of read-modify-write mode */
     0xD5, 0x50, /* clock: divide by 1, oscillator at its reset value */
     0xA8, 0x3F, /* multiplex ratio: 64 rows */
     0xD3, 0x00, /* display offset 0 */
     0x40,       /* start line 0 */
-    0xAD, 0x8B, /* DC-DC converter on */
+    0xAD, 0x8B, /* DC-DC converter on at display on */
+    0x32,       /* its output: 8.0 V, the reset value */
     0xA1,       /* segment remap: column 131 to SEG0 */
     0xC8,       /* COM scan from COM63 to COM0 */
     0xDA, 0x12, /* COM pads: alternative configuration */
@@ -569,8 +698,8 @@ static const uint8_t sh1106_setup[] PROGMEM = {
 
 /* The SH1106's 132 RAM columns: the usual 128-pixel glass shows 2 to 129. */
 #define PANEL(name, bus, setup, rows, first, columns, clock)                                       \
-    const tesselon_display_panel name PROGMEM = {&bus,  setup,   sizeof setup,   rows,             \
-                                                 first, columns, SPI_RATE(clock)}
+    const tesselon_display_panel name LOW_FLASH(name) = {&bus,  setup,   sizeof setup,   rows,     \
+                                                         first, columns, SPI_RATE(clock)}
 
 PANEL(tesselon_display_ssd1306_i2c, i2c_bus, ssd1306_setup, 64, 0, 128, 10000000UL);
 PANEL(tesselon_display_ssd1306_32_i2c, i2c_bus, ssd1306_32_setup, 32, 0, 128, 10000000UL);
@@ -581,9 +710,33 @@ PANEL(tesselon_display_sh1106_spi, spi_bus, sh1106_setup, 64, 2, 132, 4000000UL)
 
 /* ---- Drawing ---- */
 
-uint8_t tesselon_display_rows(const tesselon_display *display)
+/* The panel's height, once init has named the panel. */
+static uint8_t panel_rows(const tesselon_display *display)
 {
     return pgm_read_byte(&display->panel->rows);
+}
+
+uint8_t tesselon_display_rows(const tesselon_display *display)
+{
+    return display->panel ? panel_rows(display) : 0;
+}
+
+uint8_t tesselon_display_columns(const tesselon_display *display)
+{
+    return display->panel ? TESSELON_DISPLAY_COLUMNS : 0;
+}
+
+uint8_t tesselon_display_result(const tesselon_display *display) { return outcome(display); }
+
+/* The start of every call after init: what the call before left is
+ * forgotten, so that a fault passes with its call. A call is refused
+ * before init has set the display up (a display init has not seen is all
+ * zeros), and when refuse is set. */
+static uint8_t refused(tesselon_display *display, uint8_t refuse)
+{
+    refuse |= !display->panel;
+    display->state = refuse ? TESSELON_DISPLAY_ARGUMENT_ERROR << 1 : 0;
+    return refuse;
 }
 
 static bus_send_fn bus_send(const tesselon_display *display)
@@ -591,16 +744,21 @@ static bus_send_fn bus_send(const tesselon_display *display)
     return (bus_send_fn)pgm_read_ptr(&bus_of(display)->send);
 }
 
+/* Sends commands from RAM as a stream of their own. */
+static void send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count)
+{
+    bus_begin(display, COMMANDS);
+    bus_send(display)(display, commands, count);
+    bus_end(display);
+}
+
 /* A page line at a page and RAM column: page addressing, which both
  * controllers take. */
-static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_column,
-                      const page_line *line)
+static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_column, page_line *line)
 {
     const uint8_t commands[3] = {(uint8_t)(0xB0 | page), (uint8_t)(ram_column & 15),
                                  (uint8_t)(0x10 | ram_column >> 4)};
-    bus_begin(display, COMMANDS);
-    bus_send(display)(display, commands, sizeof commands);
-    bus_end(display);
+    send_commands(display, commands, sizeof commands);
     bus_begin(display, DATA);
     ((bus_send_line_fn)pgm_read_ptr(&bus_of(display)->send_line))(display, line);
     bus_end(display);
@@ -608,43 +766,62 @@ static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_colum
 
 /* A page at a time, as page addressing stays within its page: a dark line
  * over all of the controller's RAM columns. */
+static void clear_pages(tesselon_display *display)
+{
+    page_line dark = {0, 0, 0, 0, 0, pgm_read_byte(&display->panel->ram_columns), {0}};
+    for (uint8_t page = 0; page < panel_rows(display) / 8; page++)
+        send_line(display, page, 0, &dark);
+}
+
 uint8_t tesselon_display_clear(tesselon_display *display)
 {
-    const page_line dark = {0, 0, 0, 0, 0, pgm_read_byte(&display->panel->ram_columns)};
-    for (uint8_t page = 0; page < tesselon_display_rows(display) / 8; page++)
-        send_line(display, page, 0, &dark);
+    if (!refused(display, 0))
+        clear_pages(display);
     return outcome(display);
 }
 
+/* A command of one byte, once init has set the display up. */
+static uint8_t command(tesselon_display *display, uint8_t command)
+{
+    if (!refused(display, 0))
+        send_commands(display, &command, 1);
+    return outcome(display);
+}
+
+uint8_t tesselon_display_on(tesselon_display *display, uint8_t on)
+{
+    return command(display, on ? 0xAF : 0xAE);
+}
+
+uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted)
+{
+    return command(display, inverted ? 0xA7 : 0xA6);
+}
+
+/*
+ * The waits the controllers need: the bus's init waits for the module's
+ * reset; the set-up, the RAM cleared and display on then follow at once.
+ * The panel's voltage (the SSD1306's charge pump, the SH1106's DC-DC
+ * converter) comes up with display on, and the glass lights about 100 ms
+ * later by itself.
+ */
 static uint8_t start(tesselon_display *display, const tesselon_display_panel *panel)
 {
     display->panel = panel;
     display->state = 0;
     ((bus_init_fn)pgm_read_ptr(&bus_of(display)->init))(display);
-    const bus_send_fn send = bus_send(display);
-    const uint8_t *setup = (const uint8_t *)pgm_read_ptr(&panel->setup);
-    bus_begin(display, COMMANDS);
-    for (uint8_t i = 0; i < pgm_read_byte(&panel->setup_length); i++) {
-        const uint8_t command = pgm_read_byte(&setup[i]);
-        send(display, &command, 1);
-    }
-    bus_end(display);
-    tesselon_display_clear(display); /* the RAM holds noise after power-up */
-    /* The panel voltage, from the charge pump or the DC-DC converter turned
-     * on above, settles before the panel is lit; where it already has, the
-     * pause costs nothing but time. */
-    wait_ms(100);
+    send_commands(display, (const uint8_t *)pgm_read_ptr(&panel->setup),
+                  pgm_read_byte(&panel->setup_length) | FROM_FLASH);
+    clear_pages(display); /* the RAM holds noise after power-up */
     const uint8_t display_on = 0xAF;
-    bus_begin(display, COMMANDS);
-    send(display, &display_on, 1);
-    bus_end(display);
+    send_commands(display, &display_on, 1);
     return outcome(display);
 }
 
 uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t address)
 {
-    display->pins[0] = address << 1; /* to write to it */
+    display->pins[ADDRESS] = address << 1; /* to write to it */
     return start(display, panel);
 }
 
@@ -657,16 +834,14 @@ uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_disp
     return start(display, panel);
 }
 
-uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
-                              int16_t y)
+static uint8_t draw_at(tesselon_display *display, flash_place picture, int16_t x, int16_t y)
 {
-    const uint8_t rows = tesselon_display_rows(display);
-    const uint8_t width = pgm_read_byte(&picture[0]);
-    const uint8_t height = pgm_read_byte(&picture[1]);
+    const uint8_t rows = panel_rows(display);
+    const uint8_t width = FLASH_BYTE(picture);
+    const uint8_t height = FLASH_BYTE(picture + 1);
     /* Nothing to draw unless the picture reaches into the panel; past this
      * test x and y are below 128, so adding a width or height cannot overflow. */
-    if (display->state & FAULT || x >= TESSELON_DISPLAY_COLUMNS || y >= rows || x + width <= 0 ||
-        y + height <= 0)
+    if (x >= TESSELON_DISPLAY_COLUMNS || y >= rows || x + width <= 0 || y + height <= 0)
         return outcome(display);
     /* The picture's columns from left to right - 1, and its rows from top
      * to bottom - 1, that lie on the panel. */
@@ -675,19 +850,20 @@ uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture,
         x + width < TESSELON_DISPLAY_COLUMNS ? width : TESSELON_DISPLAY_COLUMNS - x;
     const uint8_t top = y < 0 ? -y : 0;
     const uint8_t bottom = y + height < rows ? height : rows - y;
-    const uint8_t bytes_per_row = (width + 7u) / 8;
+    const uint8_t bytes_per_row = (width >> 3) + ((width & 7) != 0);
     /* Page by page from the one that holds the panel row of the picture's
      * row top, at its bit from, then from bit 0. */
     const uint8_t first_row = y + top;
-    page_line line = {picture + 2 + top * bytes_per_row + left / 8,
-                      bytes_per_row,
-                      (uint8_t)(first_row & 7),
-                      0,
-                      (uint8_t)(left & 7),
-                      (uint8_t)(right - left)};
+    page_line line;
+    line.bytes = picture + 2 + top * bytes_per_row + left / 8;
+    line.step = bytes_per_row;
+    line.from = first_row & 7;
+    line.skip = left & 7;
+    line.columns = right - left;
     const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + x + left;
     for (uint8_t page = first_row / 8, rows_left = bottom - top;; page++) {
-        line.to = rows_left < 8 - line.from ? line.from + rows_left : 8;
+        const uint8_t room = 8 - line.from;
+        line.to = rows_left < room ? line.from + rows_left : 8;
         send_line(display, page, ram_column, &line);
         const uint8_t sent = line.to - line.from;
         if (!(rows_left -= sent))
@@ -696,4 +872,37 @@ uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture,
         line.from = 0;
     }
     return outcome(display);
+}
+
+#if FAR_FLASH
+/* Where the sketch's data in flash ends: the last picture ends before it. */
+extern const uint8_t __ctors_start[];
+#endif
+
+uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
+                              int16_t y)
+{
+#if FAR_FLASH
+    /* A 16-bit pointer names the picture at it, or one 64 KB above it when
+     * the data in flash reaches that far: then only a far address tells. */
+    if (refused(display, !picture || (uint32_t)(uintptr_t)picture + 0x10000 <
+                                         pgm_get_far_address(__ctors_start)))
+        return outcome(display);
+    return draw_at(display, (uint16_t)picture, x, y);
+#else
+    if (refused(display, !picture))
+        return outcome(display);
+    return draw_at(display, picture, x, y);
+#endif
+}
+
+uint8_t tesselon_display_draw_far(tesselon_display *display, uint32_t picture, int16_t x, int16_t y)
+{
+    if (refused(display, !picture))
+        return outcome(display);
+#if FAR_FLASH
+    return draw_at(display, picture, x, y);
+#else
+    return draw_at(display, (const uint8_t *)(uintptr_t)picture, x, y);
+#endif
 }

@@ -18,10 +18,21 @@
  * named at init: Arduino pin numbers in a sketch, TESSELON_PIN('B', 2) and
  * the like elsewhere; TESSELON_NO_PIN for a CS or RESET that is not wired.
  *
- * Every call returns TESSELON_DISPLAY_OK or TESSELON_DISPLAY_BUS_FAULT. A
- * fault (no module answering on I2C, a bus held low, a pin that is no pin,
- * a D/C that is not wired) ends the transfer and releases the bus; from
- * then on every call returns the fault at once, until init is called again.
+ * Every call returns TESSELON_DISPLAY_OK or what kept it from its end;
+ * each call tries afresh, whatever the call before returned:
+ *
+ *   BUS_FAULT         no module answered on I2C, or the bus was held low
+ *                     (the transfer is ended, the bus cleared and let go)
+ *   ARBITRATION_LOST  another I2C master won the bus: the bus is left to it
+ *   BUS_BUSY          Wire holds the I2C bus, or keeps a repeated START
+ *                     for its next transfer: nothing was sent
+ *   ARGUMENT_ERROR    a display init has not set up (the struct must then
+ *                     be all zeros, as a global is), no picture, a pin that
+ *                     names no pin, a D/C that is TESSELON_NO_PIN
+ *
+ * A picture in flash beyond the first 64 KB, on the ATmega2560, is drawn
+ * from its far address (tesselon_display_draw_far); there a pointer that
+ * may name either of two places is refused.
  */
 #ifndef TESSELON_DISPLAY_H
 #define TESSELON_DISPLAY_H
@@ -34,6 +45,9 @@ extern "C" {
 
 #define TESSELON_DISPLAY_OK 0
 #define TESSELON_DISPLAY_BUS_FAULT 1
+#define TESSELON_DISPLAY_ARBITRATION_LOST 2
+#define TESSELON_DISPLAY_BUS_BUSY 3
+#define TESSELON_DISPLAY_ARGUMENT_ERROR 4
 
 #define TESSELON_DISPLAY_COLUMNS 128
 
@@ -49,8 +63,8 @@ typedef struct tesselon_display_panel tesselon_display_panel;
 
 typedef struct tesselon_display {
     const tesselon_display_panel *panel; /* in flash */
-    uint8_t state;                       /* the fault, a byte on its way, the TWI's idle bits */
-    uint8_t pins[3]; /* I2C: address to write, control byte; SPI: CS, D/C, RESET */
+    uint8_t state;                       /* the call's result, a byte on its way */
+    uint8_t pins[3]; /* I2C: address to write, control byte, TWCR as found; SPI: CS, D/C, RESET */
 } tesselon_display;
 
 extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,
@@ -66,7 +80,11 @@ uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_disp
 uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t cs, uint8_t dc, uint8_t reset);
 
-/* The panel's height in pixels: 64 or 32. */
+/* What the last call returned. */
+uint8_t tesselon_display_result(const tesselon_display *display);
+
+/* The panel's width and height in pixels (128, and 64 or 32), 0 before init. */
+uint8_t tesselon_display_columns(const tesselon_display *display);
 uint8_t tesselon_display_rows(const tesselon_display *display);
 
 /* Turns every pixel of the panel off. */
@@ -81,6 +99,18 @@ uint8_t tesselon_display_clear(tesselon_display *display);
  */
 uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
                               int16_t y);
+
+/* The same for a picture at a far address in flash, pgm_get_far_address(bmppic),
+ * which reaches all of the ATmega2560's flash and works on every chip. */
+uint8_t tesselon_display_draw_far(tesselon_display *display, uint32_t picture, int16_t x,
+                                  int16_t y);
+
+/* Turns the glass off (0) and on again (1), its RAM kept: the panel then
+ * draws next to no current. */
+uint8_t tesselon_display_on(tesselon_display *display, uint8_t on);
+
+/* Shows the 0-bits lit and the 1-bits dark (1), or as drawn (0). */
+uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted);
 
 #ifdef __cplusplus
 }

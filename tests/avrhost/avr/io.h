@@ -24,6 +24,10 @@ extern HostRegister TWBR, TWSR, TWDR, TWCR, SPCR, SPSR, SPDR, SREG;
 extern volatile std::uint8_t hostio[64];
 
 #define _SFR_IO8(address) (hostio[address])
+// The TWI's lines, SDA PC4 and SCL PC5, as on the ATmega328P.
+#define PINC _SFR_IO8(0x06)
+#define DDRC _SFR_IO8(0x07)
+#define PORTC _SFR_IO8(0x08)
 #define _BV(bit) (1u << (bit))
 
 #define TWINT 7
