@@ -5,7 +5,7 @@
  * the panel's glass then shows as a PPM picture: lit pixels light, the
  * glass dark.
  *
- *   simpanel [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
+ *   simpanel [-mcu NAME] [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
  *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
  *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
  *             firmware.elf|firmware.hex glass.ppm
@@ -19,8 +19,9 @@
  * datasheets say. SPI wiring: CS PB2, D/C PB1, RESET PB0.
  *
  * The firmware is an ELF file or an Intel hex file (what the Arduino IDE
- * exports). -run N or -seconds S stops after N cycles or S simulated
- * seconds, for firmware that never ends, such as an Arduino sketch; -text
+ * exports), for the ATmega328P or the chip -mcu names (atmega2560: its
+ * I2C is the same TWI; the SPI wiring above is the 328P's). -run N or -seconds S stops after N
+ * cycles or S simulated seconds, for firmware that never ends, such as an Arduino sketch; -text
  * writes the glass as text too, '#' for a lit pixel. -nopanel leaves the bus empty; -eeprom puts
  * simavr's 256-byte I2C EEPROM at address 0x50 beside the panel; -uart writes what the firmware
  * sends on its UART to FILE. At the end, standard error tells how often PB5 (the LED on an Uno)
@@ -47,6 +48,7 @@ static const unsigned char lit_colour[3] = {0xE0, 0xF0, 0xFF};
 static const unsigned char dark_colour[3] = {0x10, 0x14, 0x18};
 
 struct options {
+    const char *mcu;
     int spi;
     int sh1106;
     int rows;
@@ -79,10 +81,13 @@ static void quiet_logger(avr_t *avr, const int level, const char *format, va_lis
 
 static struct options parse(int argc, char **argv)
 {
-    struct options o = {0, 0, 64, 0x3C, 0, 0, NULL, 0, 1, 100000000ULL, NULL, NULL, NULL, NULL};
+    struct options o = {"atmega328p", 0,    0,    64,   0x3C, 0, 0, NULL, 0, 1,
+                        100000000ULL, NULL, NULL, NULL, NULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
-        if (!strcmp(argv[i], "-spi"))
+        if (!strcmp(argv[i], "-mcu") && i + 1 < argc)
+            o.mcu = argv[++i];
+        else if (!strcmp(argv[i], "-spi"))
             o.spi = 1;
         else if (!strcmp(argv[i], "-nopanel"))
             o.nopanel = 1;
@@ -256,9 +261,9 @@ int main(int argc, char **argv)
 
     static elf_firmware_t firmware;
     read_firmware(o.firmware, &firmware);
-    avr_t *avr = avr_make_mcu_by_name("atmega328p");
+    avr_t *avr = avr_make_mcu_by_name(o.mcu);
     if (!avr || avr_init(avr) != 0)
-        fail("no ATmega328P in this simavr", NULL);
+        fail("no such chip in this simavr: ", o.mcu);
     avr_load_firmware(avr, &firmware);
     avr->frequency = 16000000;
 

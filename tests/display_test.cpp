@@ -263,7 +263,7 @@ TEST(Preview, TextViewShowsTheLitPixels) {
 }
 
 // The Arduino library: every sketch compiles for the usual boards, the
-// Uno's builds run on the simulated panel, and Wire keeps working beside it.
+// Uno's builds (and a Mega's) run on the simulated panel, and Wire keeps working beside it.
 namespace {
 
 const std::string library = std::string(TESSELON_SOURCE_DIR) + "/TesselonDisplay/";
@@ -271,7 +271,7 @@ const std::string library = std::string(TESSELON_SOURCE_DIR) + "/TesselonDisplay
 struct SketchCase {
     std::string sketch; // its folder
     const char *board;
-    const char *glass = nullptr; // Uno builds: simpanel's options for the run
+    const char *glass = nullptr; // builds that run: simpanel's options
 };
 
 void PrintTo(const SketchCase &c, std::ostream *out) {
@@ -292,6 +292,9 @@ std::vector<SketchCase> sketchcases() {
     cases[8].glass = "-eeprom -uart uart.txt"; // WireBeside
     cases[12].glass = "-spi";                  // PictureSPI
     cases[16].glass = "-rows 32";              // Picture128x32
+    // A picture beyond the first 64 KB of flash: the Mega's alone.
+    cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/FarPictures",
+                     "arduino:avr:mega:cpu=atmega2560", "-mcu atmega2560 -uart uart.txt"});
     return cases;
 }
 
@@ -356,6 +359,10 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         expectglass(glass, 64, header("picture.h"), 56, 24);
     } else if (name == "Picture128x32") {
         expectglass(glass, 32, header("picture.h"), 56, 8);
+    } else if (name == "FarPictures") {
+        expectglass(glass, 64, header("picture.h"), 40, 16);
+        EXPECT_EQ(readfile(scratch.path("uart.txt")),
+                  "picture: beyond 64 KB\r\npointer: refused\r\nfar: drawn\r\n6\r\n");
     } else if (name == "WireBeside") {
         expectglass(glass, 64, header("picture.h"), 0, 0);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),
