@@ -323,10 +323,10 @@ static uint8_t twi_failed(tesselon_display *display, uint8_t status)
 
 /*
  * Whether the TWI may go on: nothing failed, and the step under way, if
- * any, ended well: a START, or a byte (the address too) acknowledged. Each
- * of these statuses can follow only its own step, so one test serves all
- * (and takes the data's status after the address, which simavr 1.6
- * reports there).
+ * any, ended well: a START (avr8js 0.21 reports a repeated one), or a byte
+ * (the address too) acknowledged. Each of these statuses can follow only
+ * its own step, so one test serves all (and takes the data's status after
+ * the address, which simavr 1.6 reports there).
  */
 INLINE uint8_t i2c_ready(tesselon_display *display)
 {
@@ -335,7 +335,7 @@ INLINE uint8_t i2c_ready(tesselon_display *display)
     if (!(display->state & ON_THE_BUS))
         return 1;
     const uint8_t status = twi_wait();
-    return status == TWI_START || status == TWI_ADDRESS_ACK || status == TWI_DATA_ACK ||
+    return (uint8_t)(status - TWI_START) <= TWI_ADDRESS_ACK - TWI_START || status == TWI_DATA_ACK ||
            twi_failed(display, status);
 }
 
@@ -355,10 +355,10 @@ INLINE uint8_t i2c_ready(tesselon_display *display)
 static void i2c_init(tesselon_display *display)
 {
     (void)display;
-    if (!(TWCR & _BV(TWEN))) { /* else Wire has the TWI, at its own clock */
-        TWSR = 0;              /* prescaler 1 */
+    /* Unless Wire has the TWI, at its own clock. The prescaler is left as
+     * it is: 1 from reset, and any other only slows SCL. */
+    if (!(TWCR & _BV(TWEN)))
         TWBR = TWI_BITRATE(F_CPU) > TWBR_LEAST ? TWI_BITRATE(F_CPU) : TWBR_LEAST;
-    }
     /* An I2C module has no reset line: it resets itself as its supply
      * comes up, before it takes a command. */
     wait_ms(100);
