@@ -101,7 +101,39 @@ struct GlassCase {
     const char *panel = "-address 0x3C"; // where the panel is; nullptr: no panel at all
     const char *address = "0x3C";        // where the firmware looks for it
     std::string controller = "ssd1306";
+    int tilewidth = 0, tileheight = 0, tile = -1; // one tile of the picture, a sheet, alone
 };
+
+// The case drawing one tile of its picture, cut into tiles of width x height.
+GlassCase tile(GlassCase c, int width, int height, int index) {
+    c.tilewidth = width;
+    c.tileheight = height;
+    c.tile = index;
+    return c;
+}
+
+// A tile past the last one is refused; the example then blinks, as on a fault.
+bool tilemissing(const GlassCase &c) {
+    if (c.tile < 0)
+        return false;
+    const Pixels sheet = c.pixels();
+    return c.tile >= static_cast<int>(sheet.width / c.tilewidth * (sheet.height / c.tileheight));
+}
+
+// What the glass shows: the picture, or the tile of it, numbered left to
+// right, then top to bottom.
+Pixels shown(const GlassCase &c, const Pixels &picture) {
+    if (c.tile < 0)
+        return picture;
+    const int perrow = static_cast<int>(picture.width) / c.tilewidth;
+    const int left = c.tile % perrow * c.tilewidth, top = c.tile / perrow * c.tileheight;
+    Pixels cut{
+        static_cast<std::uint32_t>(c.tilewidth), static_cast<std::uint32_t>(c.tileheight), {}};
+    for (int y = 0; y < c.tileheight; ++y)
+        for (int x = 0; x < c.tilewidth; ++x)
+            cut.index.push_back(picture.at(left + x, top + y));
+    return cut;
+}
 
 void PrintTo(const GlassCase &c, std::ostream *out) {
     *out << c.name;
@@ -109,7 +141,8 @@ void PrintTo(const GlassCase &c, std::ostream *out) {
 
 // Glass checks the lit pixels; a fault blinks the LED on PB5.
 bool expectsfault(const GlassCase &c) {
-    return !c.panel || std::string(c.panel) != std::string("-address ") + c.address;
+    return !c.panel || std::string(c.panel) != std::string("-address ") + c.address ||
+           tilemissing(c);
 }
 
 // Each SSD1306 case, and the same on the SH1106 where the panel has 64
@@ -148,8 +181,12 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
                     " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(buildprogram()) +
                     " BUS=" + (c.spi ? "spi" : "i2c") + " ROWS=" + std::to_string(c.rows) +
                     " CONTROLLER=" + c.controller + " ADDRESS=" + c.address +
-                    " X=" + std::to_string(c.x) + " Y=" + std::to_string(c.y) + " all >" +
-                    quoted(scratch.path("make.log")) + " 2>&1"),
+                    " X=" + std::to_string(c.x) + " Y=" + std::to_string(c.y) +
+                    (c.tile < 0 ? std::string()
+                                : " TILE=" + std::to_string(c.tile) +
+                                      " TILE_WIDTH=" + std::to_string(c.tilewidth) +
+                                      " TILE_HEIGHT=" + std::to_string(c.tileheight)) +
+                    " all >" + quoted(scratch.path("make.log")) + " 2>&1"),
               0)
         << readfile(scratch.path("make.log"));
     // A blinking firmware never sleeps: it runs for two simulated seconds.
@@ -171,8 +208,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     if (c.pixels) {
         ASSERT_EQ(pixels.index, c.pixels().index); // what the firmware was given
     }
-    expectglass(readglass(scratch.path("glass.ppm")), c.rows, expectsfault(c) ? Pixels{} : pixels,
-                c.x, c.y);
+    expectglass(readglass(scratch.path("glass.ppm")), c.rows,
+                expectsfault(c) ? Pixels{} : shown(c, pixels), c.x, c.y);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -204,7 +241,18 @@ INSTANTIATE_TEST_SUITE_P(
          GlassCase{"Address3D", nullptr, 0, 0, false, 64, false, "-address 0x3D", "0x3D"},
          GlassCase{"WrongAddress", nullptr, 0, 0, false, 64, false, "-address 0x3D", "0x3C",
                    "sh1106"},
-         GlassCase{"NoModule", nullptr, 0, 0, false, 64, false, nullptr}})),
+         GlassCase{"NoModule", nullptr, 0, 0, false, 64, false, nullptr},
+         // One tile of a sheet of 3 x 3 tiles of 13 x 9 pixels, with pixels
+         // left over: tiles that start inside a sheet byte, past the edges,
+         // and one past the last.
+         tile(GlassCase{"TileI2c", [] { return randompixels(40, 30, 14); }, 5, 3, false}, 13, 9, 4),
+         tile(GlassCase{"TileSpi", [] { return randompixels(40, 30, 15); }, -4, 60, true}, 13, 9,
+              8),
+         tile(GlassCase{"TilePastTheRight", [] { return randompixels(40, 30, 16); }, 120, -3,
+                        false},
+              13, 9, 2),
+         tile(GlassCase{"TilePastTheLast", [] { return randompixels(40, 30, 17); }, 0, 0, true}, 13,
+              9, 9)})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the

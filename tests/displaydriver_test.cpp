@@ -372,7 +372,7 @@ TEST_F(Twi, LeavesWiresBusAlone) {
 TEST_F(Twi, CallsThatCannotBeServed) {
     tesselon_display display = {};
     EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_ARGUMENT_ERROR);
-    EXPECT_EQ(tesselon_display_draw_far(&display, 1, 0, 0), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_draw_far(&display, 0, 0, 0), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_clear(&display), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_on(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_invert(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);

@@ -83,6 +83,24 @@ class TesselonDisplay
         return done(tesselon_display_draw_far(&display_, picture, x, y));
     }
 
+    // Draws tile index of a sheet cut into tiles of tileWidth x tileHeight
+    // pixels, numbered left to right, then top to bottom, with its top left
+    // pixel at column x, row y, clipped as draw is; false past the last tile.
+    bool drawTile(const uint8_t *sheet, uint8_t tileWidth, uint8_t tileHeight, uint16_t index,
+                  int16_t x, int16_t y)
+    {
+        return done(
+            tesselon_display_draw_tile(&display_, sheet, tileWidth, tileHeight, index, x, y));
+    }
+
+    // The same for a sheet at a far address, as drawFar.
+    bool drawTileFar(uint32_t sheet, uint8_t tileWidth, uint8_t tileHeight, uint16_t index,
+                     int16_t x, int16_t y)
+    {
+        return done(
+            tesselon_display_draw_tile_far(&display_, sheet, tileWidth, tileHeight, index, x, y));
+    }
+
     // Turns the glass off and on again; what it shows is kept.
     bool off() { return done(tesselon_display_on(&display_, 0)); }
     bool on() { return done(tesselon_display_on(&display_, 1)); }

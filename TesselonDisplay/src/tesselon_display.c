@@ -834,31 +834,38 @@ uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_disp
     return start(display, panel);
 }
 
-static uint8_t draw_at(tesselon_display *display, flash_place picture, int16_t x, int16_t y)
+/* The bytes of a row of pixels: 8 pixels a byte, the last one padded. */
+static uint8_t row_bytes(uint8_t width) { return (width >> 3) + ((width & 7) != 0); }
+
+/*
+ * Draws a window of width x height pixels of a picture whose rows start at
+ * rows, step bytes apart, from its pixel column origin on, with the
+ * window's top left pixel at column x, row y of the panel. Only the
+ * window's own bytes are read.
+ */
+static uint8_t draw_window(tesselon_display *display, flash_place rows, uint8_t step,
+                           uint8_t origin, uint8_t width, uint8_t height, int16_t x, int16_t y)
 {
-    const uint8_t rows = panel_rows(display);
-    const uint8_t width = FLASH_BYTE(picture);
-    const uint8_t height = FLASH_BYTE(picture + 1);
-    /* Nothing to draw unless the picture reaches into the panel; past this
+    const uint8_t panel_height = panel_rows(display);
+    /* Nothing to draw unless the window reaches into the panel; past this
      * test x and y are below 128, so adding a width or height cannot overflow. */
-    if (x >= TESSELON_DISPLAY_COLUMNS || y >= rows || x + width <= 0 || y + height <= 0)
+    if (x >= TESSELON_DISPLAY_COLUMNS || y >= panel_height || x + width <= 0 || y + height <= 0)
         return outcome(display);
-    /* The picture's columns from left to right - 1, and its rows from top
+    /* The window's columns from left to right - 1, and its rows from top
      * to bottom - 1, that lie on the panel. */
     const uint8_t left = x < 0 ? -x : 0;
     const uint8_t right =
         x + width < TESSELON_DISPLAY_COLUMNS ? width : TESSELON_DISPLAY_COLUMNS - x;
     const uint8_t top = y < 0 ? -y : 0;
-    const uint8_t bottom = y + height < rows ? height : rows - y;
-    const uint8_t bytes_per_row = (width >> 3) + ((width & 7) != 0);
-    /* Page by page from the one that holds the panel row of the picture's
+    const uint8_t bottom = y + height < panel_height ? height : panel_height - y;
+    /* Page by page from the one that holds the panel row of the window's
      * row top, at its bit from, then from bit 0. */
-    const uint8_t first_row = y + top;
+    const uint8_t first_row = y + top, first_column = origin + left;
     page_line line;
-    line.bytes = picture + 2 + top * bytes_per_row + left / 8;
-    line.step = bytes_per_row;
+    line.bytes = rows + top * step + first_column / 8;
+    line.step = step;
     line.from = first_row & 7;
-    line.skip = left & 7;
+    line.skip = first_column & 7;
     line.columns = right - left;
     const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + x + left;
     for (uint8_t page = first_row / 8, rows_left = bottom - top;; page++) {
@@ -868,10 +875,37 @@ static uint8_t draw_at(tesselon_display *display, flash_place picture, int16_t x
         const uint8_t sent = line.to - line.from;
         if (!(rows_left -= sent))
             break;
-        line.bytes += sent * bytes_per_row;
+        line.bytes += sent * step;
         line.from = 0;
     }
     return outcome(display);
+}
+
+static uint8_t draw_at(tesselon_display *display, flash_place picture, int16_t x, int16_t y)
+{
+    const uint8_t width = FLASH_BYTE(picture);
+    return draw_window(display, picture + 2, row_bytes(width), 0, width, FLASH_BYTE(picture + 1), x,
+                       y);
+}
+
+/*
+ * Draws tile index of a sheet cut into tiles of width x height pixels,
+ * numbered left to right, then top to bottom; what is left over at the
+ * right or the bottom of the sheet is no tile, and an index past the last
+ * tile (or a tile of no pixels) is refused.
+ */
+static uint8_t draw_tile_at(tesselon_display *display, flash_place sheet, uint8_t width,
+                            uint8_t height, uint16_t index, int16_t x, int16_t y)
+{
+    const uint8_t sheet_width = FLASH_BYTE(sheet), sheet_height = FLASH_BYTE(sheet + 1);
+    const uint8_t per_row = width ? sheet_width / width : 0;
+    if (!height || index >= (uint16_t)per_row * (sheet_height / height)) {
+        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+        return outcome(display);
+    }
+    const uint8_t step = row_bytes(sheet_width), row = index / per_row;
+    return draw_window(display, sheet + 2 + (uint16_t)row * height * step, step,
+                       (uint8_t)(index % per_row) * width, width, height, x, y);
 }
 
 #if FAR_FLASH
@@ -904,5 +938,32 @@ uint8_t tesselon_display_draw_far(tesselon_display *display, uint32_t picture, i
     return draw_at(display, picture, x, y);
 #else
     return draw_at(display, (const uint8_t *)(uintptr_t)picture, x, y);
+#endif
+}
+
+uint8_t tesselon_display_draw_tile(tesselon_display *display, const uint8_t *sheet, uint8_t width,
+                                   uint8_t height, uint16_t index, int16_t x, int16_t y)
+{
+#if FAR_FLASH
+    if (refused(display, !sheet || (uint32_t)(uintptr_t)sheet + 0x10000 <
+                                       pgm_get_far_address(__ctors_start)))
+        return outcome(display);
+    return draw_tile_at(display, (uint16_t)sheet, width, height, index, x, y);
+#else
+    if (refused(display, !sheet))
+        return outcome(display);
+    return draw_tile_at(display, sheet, width, height, index, x, y);
+#endif
+}
+
+uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet, uint8_t width,
+                                       uint8_t height, uint16_t index, int16_t x, int16_t y)
+{
+    if (refused(display, !sheet))
+        return outcome(display);
+#if FAR_FLASH
+    return draw_tile_at(display, sheet, width, height, index, x, y);
+#else
+    return draw_tile_at(display, (const uint8_t *)(uintptr_t)sheet, width, height, index, x, y);
 #endif
 }

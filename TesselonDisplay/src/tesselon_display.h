@@ -105,6 +105,19 @@ uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture,
 uint8_t tesselon_display_draw_far(tesselon_display *display, uint32_t picture, int16_t x,
                                   int16_t y);
 
+/*
+ * Draws one tile of a sheet: a bmppic array cut into a grid of tiles of
+ * width x height pixels, numbered from 0 left to right, then top to
+ * bottom (what is left over at the sheet's right or bottom is no tile),
+ * with its top left pixel at column x, row y, as draw does. Only the
+ * tile's own bytes are read. An index past the last tile draws nothing
+ * and is an argument error. The _far twin takes the sheet's far address.
+ */
+uint8_t tesselon_display_draw_tile(tesselon_display *display, const uint8_t *sheet, uint8_t width,
+                                   uint8_t height, uint16_t index, int16_t x, int16_t y);
+uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet, uint8_t width,
+                                       uint8_t height, uint16_t index, int16_t x, int16_t y);
+
 /* Turns the glass off (0) and on again (1), its RAM kept: the panel then
  * draws next to no current. */
 uint8_t tesselon_display_on(tesselon_display *display, uint8_t on);

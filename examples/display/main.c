@@ -7,8 +7,9 @@
  * SSD1306), DISPLAY_ROWS=32 for a 128 x 32 SSD1306, DISPLAY_SPI for 4-wire SPI
  * (else I2C at DISPLAY_ADDRESS, 0x3C unless given). The picture is centred
  * unless PICTURE_X and PICTURE_Y give the panel column and row of its top
- * left pixel. When the module does not answer, the LED on PB5 (the Uno's
- * pin 13) blinks.
+ * left pixel. With TILE, only that tile of the picture is drawn: the
+ * picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels. When the module does not
+ * answer, the LED on PB5 (the Uno's pin 13) blinks.
  */
 #include <avr/interrupt.h>
 #include <avr/io.h>
@@ -40,16 +41,23 @@
 #define PANEL tesselon_display_ssd1306_i2c
 #endif
 
+#ifdef TILE
+#define SHOWN_WIDTH TILE_WIDTH
+#define SHOWN_HEIGHT TILE_HEIGHT
+#else
+#define SHOWN_WIDTH pgm_read_byte(&bmppic[0])
+#define SHOWN_HEIGHT pgm_read_byte(&bmppic[1])
+#endif
 #ifndef PICTURE_X
-#define PICTURE_X ((TESSELON_DISPLAY_COLUMNS - (int16_t)pgm_read_byte(&bmppic[0])) / 2)
+#define PICTURE_X ((TESSELON_DISPLAY_COLUMNS - (int16_t)SHOWN_WIDTH) / 2)
 #endif
 #ifndef PICTURE_Y
-#define PICTURE_Y ((DISPLAY_ROWS - (int16_t)pgm_read_byte(&bmppic[1])) / 2)
+#define PICTURE_Y ((DISPLAY_ROWS - (int16_t)SHOWN_HEIGHT) / 2)
 #endif
 
 static tesselon_display display;
 
-/* A bus fault: the LED blinks twice a second for good. */
+/* A fault (or a tile that is not there): the LED blinks twice a second for good. */
 static void blink(void)
 {
     DDRB |= _BV(PB5);
@@ -68,8 +76,14 @@ int main(void)
 #else
     uint8_t fault = tesselon_display_init_i2c(&display, &PANEL, DISPLAY_ADDRESS);
 #endif
+#ifdef TILE
+    if (!fault)
+        fault = tesselon_display_draw_tile(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TILE,
+                                           PICTURE_X, PICTURE_Y);
+#else
     if (!fault)
         fault = tesselon_display_draw(&display, bmppic, PICTURE_X, PICTURE_Y);
+#endif
     if (fault)
         blink();
     /* Done: the panel keeps the picture while the chip sleeps for good
