@@ -72,6 +72,20 @@ Pixels pixelsofheader(const std::string &text) {
     return pixels;
 }
 
+// Whether the glass shows pixels' colour-index-0 pixels lit with the top
+// left one at column x, row y, and nothing else.
+bool showsonly(const Glass &glass, const Pixels &pixels, int x, int y) {
+    for (int gy = 0; gy < glass.height; ++gy)
+        for (int gx = 0; gx < glass.width; ++gx) {
+            const int px = gx - x, py = gy - y;
+            const bool inside = px >= 0 && py >= 0 && px < static_cast<int>(pixels.width) &&
+                                py < static_cast<int>(pixels.height);
+            if (glass.lit[gy * glass.width + gx] != (inside && pixels.at(px, py) == 0))
+                return false;
+        }
+    return glass.width > 0;
+}
+
 // The glass shows pixels' colour-index-0 pixels lit with the top left one
 // at column x, row y, and nothing else.
 void expectglass(const Glass &glass, int rows, const Pixels &pixels, int x, int y) {
@@ -120,19 +134,21 @@ bool tilemissing(const GlassCase &c) {
     return c.tile >= static_cast<int>(sheet.width / c.tilewidth * (sheet.height / c.tileheight));
 }
 
-// What the glass shows: the picture, or the tile of it, numbered left to
-// right, then top to bottom.
-Pixels shown(const GlassCase &c, const Pixels &picture) {
-    if (c.tile < 0)
-        return picture;
-    const int perrow = static_cast<int>(picture.width) / c.tilewidth;
-    const int left = c.tile % perrow * c.tilewidth, top = c.tile / perrow * c.tileheight;
-    Pixels cut{
-        static_cast<std::uint32_t>(c.tilewidth), static_cast<std::uint32_t>(c.tileheight), {}};
-    for (int y = 0; y < c.tileheight; ++y)
-        for (int x = 0; x < c.tilewidth; ++x)
-            cut.index.push_back(picture.at(left + x, top + y));
+// A tile of a sheet of tiles of width x height, numbered left to right,
+// then top to bottom.
+Pixels tileof(const Pixels &sheet, int width, int height, int index) {
+    const int perrow = static_cast<int>(sheet.width) / width;
+    const int left = index % perrow * width, top = index / perrow * height;
+    Pixels cut{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            cut.index.push_back(sheet.at(left + x, top + y));
     return cut;
+}
+
+// What the glass shows: the picture, or the tile of it.
+Pixels shown(const GlassCase &c, const Pixels &picture) {
+    return c.tile < 0 ? picture : tileof(picture, c.tilewidth, c.tileheight, c.tile);
 }
 
 void PrintTo(const GlassCase &c, std::ostream *out) {
@@ -331,7 +347,8 @@ std::vector<SketchCase> sketchcases() {
     for (const std::string &sketch :
          {library + "examples/Picture", library + "examples/TwoPictures",
           std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside",
-          library + "examples/PictureSPI", library + "examples/Picture128x32"})
+          library + "examples/PictureSPI", library + "examples/Picture128x32",
+          library + "examples/Animation", library + "examples/Frames"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
@@ -340,6 +357,8 @@ std::vector<SketchCase> sketchcases() {
     cases[8].glass = "-eeprom -uart uart.txt"; // WireBeside
     cases[12].glass = "-spi";                  // PictureSPI
     cases[16].glass = "-rows 32";              // Picture128x32
+    cases[20].glass = "";                      // Animation
+    cases[24].glass = "";                      // Frames
     // A picture beyond the first 64 KB of flash: the Mega's alone.
     cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/FarPictures",
                      "arduino:avr:mega:cpu=atmega2560", "-mcu atmega2560 -uart uart.txt"});
@@ -407,6 +426,16 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         expectglass(glass, 64, header("picture.h"), 56, 24);
     } else if (name == "Picture128x32") {
         expectglass(glass, 32, header("picture.h"), 56, 8);
+    } else if (name == "Animation" || name == "Frames") { // whichever frame is due, whole
+        int frames = 0;
+        for (int frame = 0; frame < 8; ++frame)
+            frames +=
+                name == "Animation"
+                    ? showsonly(glass, tileof(header("spinner.h"), 32, 32, frame), 48, 16)
+                    : frame < 4 &&
+                          showsonly(glass, header(("ball" + std::to_string(frame) + ".h").c_str()),
+                                    0, 0);
+        EXPECT_EQ(frames, 1) << "the glass shows one frame, and only it";
     } else if (name == "FarPictures") {
         expectglass(glass, 64, header("picture.h"), 40, 16);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),
@@ -442,7 +471,12 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
          {std::pair("examples/Picture/picture.h", "smiley.bmp"),
           std::pair("examples/Picture128x32/picture.h", "smiley.bmp"),
           std::pair("examples/TwoPictures/smiley.h", "smiley.bmp"),
-          std::pair("examples/TwoPictures/heart.h", "heart.bmp")}) {
+          std::pair("examples/TwoPictures/heart.h", "heart.bmp"),
+          std::pair("examples/Animation/spinner.h", "spinner.bmp"),
+          std::pair("examples/Frames/ball0.h", "ball0.bmp"),
+          std::pair("examples/Frames/ball1.h", "ball1.bmp"),
+          std::pair("examples/Frames/ball2.h", "ball2.bmp"),
+          std::pair("examples/Frames/ball3.h", "ball3.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);
