@@ -116,7 +116,16 @@ struct GlassCase {
     const char *address = "0x3C";        // where the firmware looks for it
     std::string controller = "ssd1306";
     int tilewidth = 0, tileheight = 0, tile = -1; // one tile of the picture, a sheet, alone
+    const char *text = nullptr;                   // or this text, with the picture as its font
 };
+
+// The case writing text with its picture as the font, glyphs of width x height.
+GlassCase text(GlassCase c, int width, int height, const char *line) {
+    c.tilewidth = width;
+    c.tileheight = height;
+    c.text = line;
+    return c;
+}
 
 // The case drawing one tile of its picture, cut into tiles of width x height.
 GlassCase tile(GlassCase c, int width, int height, int index) {
@@ -146,8 +155,29 @@ Pixels tileof(const Pixels &sheet, int width, int height, int index) {
     return cut;
 }
 
-// What the glass shows: the picture, or the tile of it.
+// A line of text: the glyphs of a font sheet in ASCII order from the
+// blank on, side by side; a character it has no glyph for is its first,
+// the blank.
+Pixels textof(const Pixels &font, int width, int height, const std::string &line) {
+    const int glyphs =
+        static_cast<int>(font.width) / width * (static_cast<int>(font.height) / height);
+    Pixels strip{static_cast<std::uint32_t>(width * line.size()),
+                 static_cast<std::uint32_t>(height),
+                 std::vector<std::uint8_t>(width * line.size() * height)};
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const int glyph = static_cast<unsigned char>(line[i]) - 0x20;
+        const Pixels cell = tileof(font, width, height, glyph >= 0 && glyph < glyphs ? glyph : 0);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                strip.index[y * strip.width + i * width + x] = cell.at(x, y);
+    }
+    return strip;
+}
+
+// What the glass shows: the picture, the tile of it, or the text.
 Pixels shown(const GlassCase &c, const Pixels &picture) {
+    if (c.text)
+        return textof(picture, c.tilewidth, c.tileheight, c.text);
     return c.tile < 0 ? picture : tileof(picture, c.tilewidth, c.tileheight, c.tile);
 }
 
@@ -198,10 +228,11 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
                     " BUS=" + (c.spi ? "spi" : "i2c") + " ROWS=" + std::to_string(c.rows) +
                     " CONTROLLER=" + c.controller + " ADDRESS=" + c.address +
                     " X=" + std::to_string(c.x) + " Y=" + std::to_string(c.y) +
-                    (c.tile < 0 ? std::string()
-                                : " TILE=" + std::to_string(c.tile) +
-                                      " TILE_WIDTH=" + std::to_string(c.tilewidth) +
-                                      " TILE_HEIGHT=" + std::to_string(c.tileheight)) +
+                    (c.tile < 0 && !c.text ? std::string()
+                                           : (c.text ? " TEXT=" + std::string(c.text)
+                                                     : " TILE=" + std::to_string(c.tile)) +
+                                                 " TILE_WIDTH=" + std::to_string(c.tilewidth) +
+                                                 " TILE_HEIGHT=" + std::to_string(c.tileheight)) +
                     " all >" + quoted(scratch.path("make.log")) + " 2>&1"),
               0)
         << readfile(scratch.path("make.log"));
@@ -268,7 +299,14 @@ INSTANTIATE_TEST_SUITE_P(
                         false},
               13, 9, 2),
          tile(GlassCase{"TilePastTheLast", [] { return randompixels(40, 30, 17); }, 0, 0, true}, 13,
-              9, 9)})),
+              9, 9),
+         // A line of text with a font of 72 glyphs of 10 x 10 (0x20 to 0x67):
+         // a glyph and part of one hidden at the left, straddling pages, past
+         // the right and the bottom; z has no glyph.
+         text(GlassCase{"TextI2c", [] { return randompixels(120, 60, 18); }, -17, 5, false}, 10, 10,
+              "Az9zB"),
+         text(GlassCase{"TextSpi", [] { return randompixels(120, 60, 19); }, 70, 58, true}, 10, 10,
+              "Hello4World")})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the
@@ -348,7 +386,7 @@ std::vector<SketchCase> sketchcases() {
          {library + "examples/Picture", library + "examples/TwoPictures",
           std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside",
           library + "examples/PictureSPI", library + "examples/Picture128x32",
-          library + "examples/Animation", library + "examples/Frames"})
+          library + "examples/Animation", library + "examples/Frames", library + "examples/Text"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
@@ -359,6 +397,7 @@ std::vector<SketchCase> sketchcases() {
     cases[16].glass = "-rows 32";              // Picture128x32
     cases[20].glass = "";                      // Animation
     cases[24].glass = "";                      // Frames
+    cases[28].glass = "";                      // Text
     // A picture beyond the first 64 KB of flash: the Mega's alone.
     cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/FarPictures",
                      "arduino:avr:mega:cpu=atmega2560", "-mcu atmega2560 -uart uart.txt"});
@@ -436,6 +475,12 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
                           showsonly(glass, header(("ball" + std::to_string(frame) + ".h").c_str()),
                                     0, 0);
         EXPECT_EQ(frames, 1) << "the glass shows one frame, and only it";
+    } else if (name == "Text") { // the smiley above, the line of text below row 40
+        Glass above = glass, below = glass;
+        for (int i = 0; i < 128 * 64; ++i)
+            (i / 128 < 40 ? below : above).lit[i] = false;
+        expectglass(above, 64, header("picture.h"), 56, 16);
+        expectglass(below, 64, textof(header("font6x7.h"), 6, 7, "Hello, tesselon!"), 16, 40);
     } else if (name == "FarPictures") {
         expectglass(glass, 64, header("picture.h"), 40, 16);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),
@@ -476,7 +521,9 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
           std::pair("examples/Frames/ball0.h", "ball0.bmp"),
           std::pair("examples/Frames/ball1.h", "ball1.bmp"),
           std::pair("examples/Frames/ball2.h", "ball2.bmp"),
-          std::pair("examples/Frames/ball3.h", "ball3.bmp")}) {
+          std::pair("examples/Frames/ball3.h", "ball3.bmp"),
+          std::pair("examples/Text/font6x7.h", "font6x7.bmp"),
+          std::pair("examples/Text/picture.h", "smiley.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);

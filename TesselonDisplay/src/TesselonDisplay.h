@@ -20,6 +20,8 @@
 #ifndef TESSELONDISPLAY_H
 #define TESSELONDISPLAY_H
 
+#include <Arduino.h>
+
 #include "tesselon_display.h"
 
 class TesselonDisplay
@@ -99,6 +101,23 @@ class TesselonDisplay
     {
         return done(
             tesselon_display_draw_tile_far(&display_, sheet, tileWidth, tileHeight, index, x, y));
+    }
+
+    // Writes text with a font, a sheet of glyphs of glyphWidth x glyphHeight
+    // pixels in ASCII order from the blank on, its top left pixel at column
+    // x, row y: drawText(font, 6, 8, "Hello", 0, 0), or F("Hello") to keep
+    // the string in flash. A character the font has no glyph for is a blank.
+    bool drawText(const uint8_t *font, uint8_t glyphWidth, uint8_t glyphHeight, const char *text,
+                  int16_t x, int16_t y)
+    {
+        return done(
+            tesselon_display_draw_text(&display_, font, glyphWidth, glyphHeight, text, x, y));
+    }
+    bool drawText(const uint8_t *font, uint8_t glyphWidth, uint8_t glyphHeight,
+                  const __FlashStringHelper *text, int16_t x, int16_t y)
+    {
+        return done(tesselon_display_draw_text_P(&display_, font, glyphWidth, glyphHeight,
+                                                 reinterpret_cast<const char *>(text), x, y));
     }
 
     // Turns the glass off and on again; what it shows is kept.

@@ -752,15 +752,27 @@ static void send_commands(tesselon_display *display, const uint8_t *commands, ui
     bus_end(display);
 }
 
-/* A page line at a page and RAM column: page addressing, which both
- * controllers take. */
-static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_column, page_line *line)
+/* Starts a stream of data at a page and RAM column: page addressing,
+ * which both controllers take. */
+static void begin_page(tesselon_display *display, uint8_t page, uint8_t ram_column)
 {
     const uint8_t commands[3] = {(uint8_t)(0xB0 | page), (uint8_t)(ram_column & 15),
                                  (uint8_t)(0x10 | ram_column >> 4)};
     send_commands(display, commands, sizeof commands);
     bus_begin(display, DATA);
+}
+
+/* Sends a page line within a stream of data. */
+static void send_page_line(tesselon_display *display, page_line *line)
+{
     ((bus_send_line_fn)pgm_read_ptr(&bus_of(display)->send_line))(display, line);
+}
+
+/* A page line at a page and RAM column, as a stream of its own. */
+static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_column, page_line *line)
+{
+    begin_page(display, page, ram_column);
+    send_page_line(display, line);
     bus_end(display);
 }
 
@@ -908,52 +920,111 @@ static uint8_t draw_tile_at(tesselon_display *display, flash_place sheet, uint8_
                        (uint8_t)(index % per_row) * width, width, height, x, y);
 }
 
+/*
+ * Writes text with a font: a sheet of glyphs of width x height pixels in
+ * ASCII order from the blank (0x20) on, numbered as tiles are. The string
+ * is drawn as one strip, page by page across all its glyphs, so that
+ * glyphs sharing a page do not darken each other; a character the sheet
+ * has no glyph for shows as a blank.
+ */
+static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t width,
+                            uint8_t height, const char *text, uint8_t text_in_flash, int16_t x,
+                            int16_t y)
+{
+    const uint8_t sheet_width = FLASH_BYTE(font), sheet_height = FLASH_BYTE(font + 1);
+    const uint8_t per_row = width ? sheet_width / width : 0;
+    if (!height || !per_row) {
+        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+        return outcome(display);
+    }
+    const uint8_t glyph_rows = sheet_height / height, step = row_bytes(sheet_width);
+    const uint16_t glyph_row_bytes = (uint16_t)height * step;
+    const uint8_t panel_height = panel_rows(display);
+    if (x >= TESSELON_DISPLAY_COLUMNS || y >= panel_height || y + height <= 0)
+        return outcome(display);
+    const uint8_t top = y < 0 ? -y : 0;
+    const uint8_t bottom = y + height < panel_height ? height : panel_height - y;
+    const uint8_t first_row = y + top;
+    const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + (x < 0 ? 0 : x);
+    page_line line;
+    line.step = step;
+    for (uint8_t page = first_row / 8, row = top, from = first_row & 7;; page++, from = 0) {
+        const uint8_t room = 8 - from, rows_left = bottom - row;
+        line.from = from;
+        line.to = rows_left < room ? from + rows_left : 8;
+        /* Every glyph's page line in one stream: an empty one, where no
+         * glyph reaches into the panel, is harmless. */
+        begin_page(display, page, ram_column);
+        const flash_place page_rows = font + 2 + row * step;
+        /* Pixels of the text still left of the panel, and the next panel
+         * column to draw. */
+        uint16_t hidden = x < 0 ? -x : 0;
+        uint8_t column = x < 0 ? 0 : x;
+        for (const char *at = text; column < TESSELON_DISPLAY_COLUMNS;) {
+            const uint8_t character = text_in_flash ? pgm_read_byte(at) : *at;
+            at++;
+            if (!character) /* the string's end */
+                break;
+            const uint8_t glyph = character - 0x20;
+            if (hidden >= width) {
+                hidden -= width;
+                continue;
+            }
+            const uint8_t left = hidden, room = TESSELON_DISPLAY_COLUMNS - column;
+            hidden = 0;
+            line.columns = width - left < room ? width - left : room;
+            column += line.columns;
+            uint8_t sheet_row = glyph / per_row, sheet_column = glyph % per_row;
+            if (sheet_row >= glyph_rows) /* no glyph in the sheet: its first, the blank */
+                sheet_row = sheet_column = 0;
+            const uint8_t origin = sheet_column * width + left;
+            line.bytes = page_rows + sheet_row * glyph_row_bytes + origin / 8;
+            line.skip = origin & 7;
+            send_page_line(display, &line);
+        }
+        bus_end(display);
+        if ((row += line.to - from) == bottom)
+            break;
+    }
+    return outcome(display);
+}
+
 #if FAR_FLASH
 /* Where the sketch's data in flash ends: the last picture ends before it. */
 extern const uint8_t __ctors_start[];
+/* A 16-bit pointer names the picture at it, or one 64 KB above it when
+ * the data in flash reaches that far: then only a far address tells. */
+#define NEAR_POINTER_AMBIGUOUS(pointer)                                                            \
+    ((uint32_t)(uintptr_t)(pointer) + 0x10000 < pgm_get_far_address(__ctors_start))
+#define NEAR_PLACE(pointer) ((uint16_t)(pointer))
+#define FAR_PLACE(address) (address)
+#else
+#define NEAR_POINTER_AMBIGUOUS(pointer) 0
+#define NEAR_PLACE(pointer) (pointer)
+#define FAR_PLACE(address) ((const uint8_t *)(uintptr_t)(address))
 #endif
 
 uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
                               int16_t y)
 {
-#if FAR_FLASH
-    /* A 16-bit pointer names the picture at it, or one 64 KB above it when
-     * the data in flash reaches that far: then only a far address tells. */
-    if (refused(display, !picture || (uint32_t)(uintptr_t)picture + 0x10000 <
-                                         pgm_get_far_address(__ctors_start)))
+    if (refused(display, !picture || NEAR_POINTER_AMBIGUOUS(picture)))
         return outcome(display);
-    return draw_at(display, (uint16_t)picture, x, y);
-#else
-    if (refused(display, !picture))
-        return outcome(display);
-    return draw_at(display, picture, x, y);
-#endif
+    return draw_at(display, NEAR_PLACE(picture), x, y);
 }
 
 uint8_t tesselon_display_draw_far(tesselon_display *display, uint32_t picture, int16_t x, int16_t y)
 {
     if (refused(display, !picture))
         return outcome(display);
-#if FAR_FLASH
-    return draw_at(display, picture, x, y);
-#else
-    return draw_at(display, (const uint8_t *)(uintptr_t)picture, x, y);
-#endif
+    return draw_at(display, FAR_PLACE(picture), x, y);
 }
 
 uint8_t tesselon_display_draw_tile(tesselon_display *display, const uint8_t *sheet, uint8_t width,
                                    uint8_t height, uint16_t index, int16_t x, int16_t y)
 {
-#if FAR_FLASH
-    if (refused(display, !sheet || (uint32_t)(uintptr_t)sheet + 0x10000 <
-                                       pgm_get_far_address(__ctors_start)))
+    if (refused(display, !sheet || NEAR_POINTER_AMBIGUOUS(sheet)))
         return outcome(display);
-    return draw_tile_at(display, (uint16_t)sheet, width, height, index, x, y);
-#else
-    if (refused(display, !sheet))
-        return outcome(display);
-    return draw_tile_at(display, sheet, width, height, index, x, y);
-#endif
+    return draw_tile_at(display, NEAR_PLACE(sheet), width, height, index, x, y);
 }
 
 uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet, uint8_t width,
@@ -961,9 +1032,21 @@ uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet
 {
     if (refused(display, !sheet))
         return outcome(display);
-#if FAR_FLASH
-    return draw_tile_at(display, sheet, width, height, index, x, y);
-#else
-    return draw_tile_at(display, (const uint8_t *)(uintptr_t)sheet, width, height, index, x, y);
-#endif
+    return draw_tile_at(display, FAR_PLACE(sheet), width, height, index, x, y);
+}
+
+uint8_t tesselon_display_draw_text(tesselon_display *display, const uint8_t *font, uint8_t width,
+                                   uint8_t height, const char *text, int16_t x, int16_t y)
+{
+    if (refused(display, !font || !text || NEAR_POINTER_AMBIGUOUS(font)))
+        return outcome(display);
+    return draw_text_at(display, NEAR_PLACE(font), width, height, text, 0, x, y);
+}
+
+uint8_t tesselon_display_draw_text_P(tesselon_display *display, const uint8_t *font, uint8_t width,
+                                     uint8_t height, const char *text, int16_t x, int16_t y)
+{
+    if (refused(display, !font || !text || NEAR_POINTER_AMBIGUOUS(font)))
+        return outcome(display);
+    return draw_text_at(display, NEAR_PLACE(font), width, height, text, 1, x, y);
 }

@@ -118,6 +118,19 @@ uint8_t tesselon_display_draw_tile(tesselon_display *display, const uint8_t *she
 uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet, uint8_t width,
                                        uint8_t height, uint16_t index, int16_t x, int16_t y);
 
+/*
+ * Writes text, a string in RAM (_P: in flash, PSTR("...")), with its top
+ * left pixel at column x, row y, clipped as draw is. The font is a sheet
+ * of glyphs of width x height pixels in ASCII order from the blank (0x20)
+ * on, numbered as tiles are; a character it has no glyph for shows as a
+ * blank. The string is drawn page by page across all its glyphs, so that
+ * glyphs sharing a page do not darken each other.
+ */
+uint8_t tesselon_display_draw_text(tesselon_display *display, const uint8_t *font, uint8_t width,
+                                   uint8_t height, const char *text, int16_t x, int16_t y);
+uint8_t tesselon_display_draw_text_P(tesselon_display *display, const uint8_t *font, uint8_t width,
+                                     uint8_t height, const char *text, int16_t x, int16_t y);
+
 /* Turns the glass off (0) and on again (1), its RAM kept: the panel then
  * draws next to no current. */
 uint8_t tesselon_display_on(tesselon_display *display, uint8_t on);

@@ -8,7 +8,9 @@
  * (else I2C at DISPLAY_ADDRESS, 0x3C unless given). The picture is centred
  * unless PICTURE_X and PICTURE_Y give the panel column and row of its top
  * left pixel. With TILE, only that tile of the picture is drawn: the
- * picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels. When the module does not
+ * picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels.
+ * With TEXT, that string is written with the picture as its font, a sheet
+ * of glyphs of TILE_WIDTH x TILE_HEIGHT pixels from the blank (0x20) on. When the module does not
  * answer, the LED on PB5 (the Uno's pin 13) blinks.
  */
 #include <avr/interrupt.h>
@@ -41,7 +43,10 @@
 #define PANEL tesselon_display_ssd1306_i2c
 #endif
 
-#ifdef TILE
+#if defined(TEXT)
+#define SHOWN_WIDTH (TILE_WIDTH * (sizeof TEXT - 1))
+#define SHOWN_HEIGHT TILE_HEIGHT
+#elif defined(TILE)
 #define SHOWN_WIDTH TILE_WIDTH
 #define SHOWN_HEIGHT TILE_HEIGHT
 #else
@@ -76,7 +81,11 @@ int main(void)
 #else
     uint8_t fault = tesselon_display_init_i2c(&display, &PANEL, DISPLAY_ADDRESS);
 #endif
-#ifdef TILE
+#if defined(TEXT)
+    if (!fault)
+        fault = tesselon_display_draw_text(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TEXT,
+                                           PICTURE_X, PICTURE_Y);
+#elif defined(TILE)
     if (!fault)
         fault = tesselon_display_draw_tile(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TILE,
                                            PICTURE_X, PICTURE_Y);
