@@ -10,6 +10,8 @@ Every glyph is drawn here, row by row, '#' for ink; the ink is colour index
 0 (black) of a black-first 1-bit BMP, the pixels a display lights.
 
     python3 examples/font.py [FILE]
+
+The glyphs are the project's own, under its MIT licence (LICENSE).
 """
 import os
 import struct

@@ -2,11 +2,11 @@
 # Makes the animation examples' bitmaps the way docs/sheets.md tells: an
 # animated GIF drawn by ImageMagick (8 frames of a spinner, 32 x 32; 4
 # full-screen frames of a ball, 128 x 64), then the guide's commands.
-#   examples/sheets.sh
-# writes examples/spinner.bmp (a sheet of 4 x 2 frames) and
-# examples/ball0.bmp to ball3.bmp. Needs: imagemagick, python3.
+#   examples/sheets.sh [DIR]
+# writes spinner.bmp (a sheet of 4 x 2 frames) and ball0.bmp to ball3.bmp
+# into DIR, examples/ unless given. Needs: imagemagick, python3.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
+here=${1:-$(cd "$(dirname "$0")" && pwd)}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 magick=$(command -v convert-im6.q16 || command -v convert)

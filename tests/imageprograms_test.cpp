@@ -415,6 +415,25 @@ TEST(FromDrawing, DitheredOnPurpose) {
     EXPECT_LT(right, 16u * 16 / 4) << "a quarter of the pixels, mostly dark";
 }
 
+// The library's font and the animation examples' bitmaps are what their
+// scripts make: examples/font.py draws the font, examples/sheets.sh runs the
+// sheets guide's commands on animated GIFs.
+TEST(ExampleBitmaps, AreWhatTheirScriptsMake) {
+    const auto magick = imagemagick();
+    if (!magick || !firstinstalled({"montage-im6.q16", "montage"}) || !installed("python3"))
+        GTEST_SKIP() << "ImageMagick or python3 is not installed";
+    Scratch scratch;
+    const std::string examples = std::string(TESSELON_SOURCE_DIR) + "/examples/";
+    ASSERT_EQ(shell("bash " + quoted(examples + "sheets.sh") + " " + quoted(scratch.path("")) +
+                    " 2>" + quoted(scratch.path("sheets.log")) + " && python3 " +
+                    quoted(examples + "font.py") + " " + quoted(scratch.path("font6x7.bmp"))),
+              0)
+        << readfile(scratch.path("sheets.log"));
+    for (const char *bitmap :
+         {"spinner.bmp", "ball0.bmp", "ball1.bmp", "ball2.bmp", "ball3.bmp", "font6x7.bmp"})
+        EXPECT_EQ(readfile(scratch.path(bitmap)), readfile(examples + bitmap)) << bitmap;
+}
+
 TEST(FromGimp, OneBitsForTheFirstTableColour) {
     Scratch scratch;
     std::string reason;
