@@ -3,8 +3,10 @@
  * straight from flash on an SSD1306 (128 x 64 or 128 x 32) or an SH1106
  * (128 x 64) module, over I2C or 4-wire SPI. It keeps no frame buffer: the
  * picture's rows of horizontal bytes are turned into the controller's
- * pages of 8 vertical pixels as they are sent. Its RAM is the six bytes of
- * one struct tesselon_display.
+ * pages of 8 vertical pixels as they are sent. It draws a whole picture,
+ * one tile of a sheet of icons or frames, or a line of text with a font
+ * that is a sheet of glyphs. Its RAM is the six bytes of one struct
+ * tesselon_display.
  *
  * Controller, height and bus are one panel description in flash, named at
  * the call to init; only the one named is linked into the firmware:
