@@ -9,13 +9,15 @@
  *   display.beginI2C(TesselonDisplay::SSD1306_128x64, 0x3C);
  *   display.draw(bmppic, x, y);
  *
- * It also draws one tile of a sheet of icons or frames (drawTile) and text
- * with a font that is a sheet of glyphs (drawText). Every call returns whether it did its work;
- * result() then tells why not: BUS_FAULT (no module answering on I2C, a bus held low),
- * ARBITRATION_LOST (another I2C master won the bus), BUS_BUSY (Wire holds the bus, or keeps a
- * repeated START for its next transfer: nothing was sent) or ARGUMENT_ERROR (a call before begin,
- * no picture, a pin that is no pin, a D/C that is NO_PIN). Each call tries afresh. What a sketch
- * does not call costs it no flash.
+ * It also draws one tile of a sheet of icons or frames (drawTile) and
+ * text with a font that is a sheet of glyphs (drawText). Every call
+ * returns whether it did its work; result() then tells why not: BUS_FAULT
+ * (no module answering on I2C, a bus held low), ARBITRATION_LOST (another
+ * I2C master won the bus), BUS_BUSY (Wire holds the bus, or keeps a
+ * repeated START for its next transfer: nothing was sent) or
+ * ARGUMENT_ERROR (a call before begin, no picture, a pin that is no pin, a
+ * D/C that is NO_PIN). Each call tries afresh. What a sketch does not call
+ * costs it no flash.
  */
 #ifndef TESSELONDISPLAY_H
 #define TESSELONDISPLAY_H
