@@ -256,11 +256,11 @@ static void __attribute__((noinline)) twi_half_clock(void) { _delay_us(5); }
 #define TWI_LET_GO(line) (TWI_DDR &= ~(line), twi_half_clock())
 
 /*
- * Clears a bus that a transfer left in a muddle. The TWI is turned off,
- * which lets go of both lines; a module that still holds SDA low, stuck
- * in the middle of a byte it sends, gets up to nine clocks on SCL to
- * finish it, as the I2C specification says, and then the bus gets a STOP,
- * so that every module starts afresh.
+ * Clears a bus that a transfer left in a muddle, as NXP's I2C-bus manual
+ * UM10204 has it. The TWI is turned off, which lets go of both lines; a
+ * module that still holds SDA low, stuck in the middle of a byte it sends,
+ * gets up to nine clocks on SCL to finish it, and then a STOP, so that
+ * every module starts afresh.
  */
 static void twi_clear_bus(void)
 {
@@ -335,6 +335,7 @@ INLINE uint8_t i2c_ready(tesselon_display *display)
     if (!(display->state & ON_THE_BUS))
         return 1;
     const uint8_t status = twi_wait();
+    /* TWI_START, TWI_REPEATED_START, TWI_ADDRESS_ACK: one range */
     return (uint8_t)(status - TWI_START) <= TWI_ADDRESS_ACK - TWI_START || status == TWI_DATA_ACK ||
            twi_failed(display, status);
 }
