@@ -81,7 +81,7 @@ typedef struct display_bus {
 } display_bus;
 
 struct tesselon_display_panel {
-    const display_bus *bus;
+    display_bus bus;      /* the bus's functions, read from the panel at each call */
     const uint8_t *setup; /* the power-up sequence, up to display on */
     uint8_t setup_length;
     uint8_t rows;
@@ -90,10 +90,7 @@ struct tesselon_display_panel {
     uint8_t spi_rate; /* SPCR's clock bits, SPI2X as bit 7 */
 };
 
-static const display_bus *bus_of(const tesselon_display *display)
-{
-    return (const display_bus *)pgm_read_ptr(&display->panel->bus);
-}
+static const display_bus *bus_of(const tesselon_display *display) { return &display->panel->bus; }
 
 static void bus_begin(tesselon_display *display, uint8_t kind)
 {
@@ -366,15 +363,13 @@ static void i2c_init(tesselon_display *display)
 }
 
 /* Sends count bytes of the stream, the address too, each once the step
- * before ended well, the last left on the bus; then, when stop is set,
- * the STOP, once the last has ended well. */
-static void __attribute__((noinline))
-i2c_stream(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t stop)
+ * before ended well, the last left on the bus; a count of 0 sends the
+ * STOP instead, once the last byte has ended well. */
+static void i2c_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
 {
     const uint8_t flash = count & FROM_FLASH;
-    for (count &= ~FROM_FLASH;; count--) {
-        if (!count && !stop)
-            return;
+    count &= ~FROM_FLASH;
+    do {
         if (!i2c_ready(display))
             return;
         if (!count) {
@@ -384,12 +379,7 @@ i2c_stream(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8
         TWDR = NEXT_BYTE(bytes, flash);
         twi_go(0);
         display->state |= ON_THE_BUS;
-    }
-}
-
-static void i2c_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
-{
-    i2c_stream(display, bytes, count, 0);
+    } while (--count);
 }
 
 /*
@@ -419,7 +409,7 @@ static void i2c_begin(tesselon_display *display, uint8_t kind)
     i2c_send(display, display->pins, 2);
 }
 
-static void i2c_end(tesselon_display *display) { i2c_stream(display, 0, 0, 1); }
+static void i2c_end(tesselon_display *display) { i2c_send(display, 0, 0); }
 
 /* The TWI's 22.5 us a byte leave room to build 8 page bytes at once. */
 static void i2c_send_line(tesselon_display *display, page_line *line)
@@ -427,8 +417,8 @@ static void i2c_send_line(tesselon_display *display, page_line *line)
     send_line_in_blocks(display, line, i2c_send);
 }
 
-static const display_bus i2c_bus LOW_FLASH(i2c_bus) = {i2c_init, i2c_begin, i2c_send, i2c_send_line,
-                                                       i2c_end};
+/* The bus's functions, in a panel. */
+#define I2C_BUS i2c_init, i2c_begin, i2c_send, i2c_send_line, i2c_end
 
 /* ---- 4-wire SPI, on the chip's SPI ---- */
 
@@ -635,8 +625,8 @@ static void spi_send_line(tesselon_display *display, page_line *line)
     display->state |= ON_THE_BUS;
 }
 
-static const display_bus spi_bus LOW_FLASH(spi_bus) = {spi_init, spi_begin, spi_send, spi_send_line,
-                                                       spi_end};
+/* The bus's functions, in a panel. */
+#define SPI_BUS spi_init, spi_begin, spi_send, spi_send_line, spi_end
 
 /* The SPI clock bits for the fastest clock a controller takes, at most max Hz. */
 #define SPI_RATE(max)                                                                              \
@@ -699,15 +689,15 @@ static const uint8_t sh1106_setup[] LOW_FLASH(sh1106_setup) = {
 
 /* The SH1106's 132 RAM columns: the usual 128-pixel glass shows 2 to 129. */
 #define PANEL(name, bus, setup, rows, first, columns, clock)                                       \
-    const tesselon_display_panel name LOW_FLASH(name) = {&bus,  setup,   sizeof setup,   rows,     \
+    const tesselon_display_panel name LOW_FLASH(name) = {{bus}, setup,   sizeof setup,   rows,     \
                                                          first, columns, SPI_RATE(clock)}
 
-PANEL(tesselon_display_ssd1306_i2c, i2c_bus, ssd1306_setup, 64, 0, 128, 10000000UL);
-PANEL(tesselon_display_ssd1306_32_i2c, i2c_bus, ssd1306_32_setup, 32, 0, 128, 10000000UL);
-PANEL(tesselon_display_sh1106_i2c, i2c_bus, sh1106_setup, 64, 2, 132, 4000000UL);
-PANEL(tesselon_display_ssd1306_spi, spi_bus, ssd1306_setup, 64, 0, 128, 10000000UL);
-PANEL(tesselon_display_ssd1306_32_spi, spi_bus, ssd1306_32_setup, 32, 0, 128, 10000000UL);
-PANEL(tesselon_display_sh1106_spi, spi_bus, sh1106_setup, 64, 2, 132, 4000000UL);
+PANEL(tesselon_display_ssd1306_i2c, I2C_BUS, ssd1306_setup, 64, 0, 128, 10000000UL);
+PANEL(tesselon_display_ssd1306_32_i2c, I2C_BUS, ssd1306_32_setup, 32, 0, 128, 10000000UL);
+PANEL(tesselon_display_sh1106_i2c, I2C_BUS, sh1106_setup, 64, 2, 132, 4000000UL);
+PANEL(tesselon_display_ssd1306_spi, SPI_BUS, ssd1306_setup, 64, 0, 128, 10000000UL);
+PANEL(tesselon_display_ssd1306_32_spi, SPI_BUS, ssd1306_32_setup, 32, 0, 128, 10000000UL);
+PANEL(tesselon_display_sh1106_spi, SPI_BUS, sh1106_setup, 64, 2, 132, 4000000UL);
 
 /* ---- Drawing ---- */
 
@@ -753,13 +743,16 @@ static void send_commands(tesselon_display *display, const uint8_t *commands, ui
     bus_end(display);
 }
 
-/* Starts a stream of data at a page and RAM column: page addressing,
- * which both controllers take. */
-static void begin_page(tesselon_display *display, uint8_t page, uint8_t ram_column)
+/* Starts a stream of data for line at a page and RAM column: page
+ * addressing, which both controllers take. The commands are built in the
+ * line's room for page bytes, free until its bytes are sent. */
+static void begin_page(tesselon_display *display, uint8_t page, uint8_t ram_column, page_line *line)
 {
-    const uint8_t commands[3] = {(uint8_t)(0xB0 | page), (uint8_t)(ram_column & 15),
-                                 (uint8_t)(0x10 | ram_column >> 4)};
-    send_commands(display, commands, sizeof commands);
+    uint8_t *const commands = line->out;
+    commands[0] = 0xB0 | page;
+    commands[1] = ram_column & 15;
+    commands[2] = 0x10 | ram_column >> 4;
+    send_commands(display, commands, 3);
     bus_begin(display, DATA);
 }
 
@@ -772,7 +765,7 @@ static void send_page_line(tesselon_display *display, page_line *line)
 /* A page line at a page and RAM column, as a stream of its own. */
 static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_column, page_line *line)
 {
-    begin_page(display, page, ram_column);
+    begin_page(display, page, ram_column, line);
     send_page_line(display, line);
     bus_end(display);
 }
@@ -781,7 +774,10 @@ static void send_line(tesselon_display *display, uint8_t page, uint8_t ram_colum
  * over all of the controller's RAM columns. */
 static void clear_pages(tesselon_display *display)
 {
-    page_line dark = {0, 0, 0, 0, 0, pgm_read_byte(&display->panel->ram_columns), {0}};
+    page_line dark; /* no rows: nothing read, the page bytes built dark */
+    dark.bytes = 0;
+    dark.from = dark.to = dark.skip = 0;
+    dark.columns = pgm_read_byte(&display->panel->ram_columns);
     for (uint8_t page = 0; page < panel_rows(display) / 8; page++)
         send_line(display, page, 0, &dark);
 }
@@ -818,6 +814,8 @@ uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted)
  * converter) comes up with display on, and the glass lights about 100 ms
  * later by itself.
  */
+static const uint8_t display_on[] LOW_FLASH(display_on) = {0xAF};
+
 static uint8_t start(tesselon_display *display, const tesselon_display_panel *panel)
 {
     display->panel = panel;
@@ -826,8 +824,7 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
     send_commands(display, (const uint8_t *)pgm_read_ptr(&panel->setup),
                   pgm_read_byte(&panel->setup_length) | FROM_FLASH);
     clear_pages(display); /* the RAM holds noise after power-up */
-    const uint8_t display_on = 0xAF;
-    send_commands(display, &display_on, 1);
+    send_commands(display, display_on, 1 | FROM_FLASH);
     return outcome(display);
 }
 
@@ -955,7 +952,7 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
         line.to = rows_left < room ? from + rows_left : 8;
         /* Every glyph's page line in one stream: an empty one, where no
          * glyph reaches into the panel, is harmless. */
-        begin_page(display, page, ram_column);
+        begin_page(display, page, ram_column, &line);
         const flash_place page_rows = font + 2 + row * step;
         /* Pixels of the text still left of the panel, and the next panel
          * column to draw. */
