@@ -390,7 +390,7 @@ std::vector<SketchCase> sketchcases() {
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
-    cases[0].glass = "";                       // Picture, centred on an SSD1306
+    cases[0].glass = "-address 0x3D";          // Picture, centred, found at its other address
     cases[4].glass = "-controller sh1106";     // TwoPictures
     cases[8].glass = "-eeprom -uart uart.txt"; // WireBeside
     cases[12].glass = "-spi";                  // PictureSPI

@@ -16,7 +16,11 @@ unsigned long due;
 
 void setup()
 {
-    display.beginI2C(TesselonDisplay::SSD1306_128x64, 0x3C);
+    // The module at 0x3C or 0x3D (0x78 or 0x7A on its board): asked at
+    // one, then at the other, until it answers.
+    uint8_t address = 0x3C;
+    while (!display.beginI2C(TesselonDisplay::SSD1306_128x64, address))
+        address ^= 0x3C ^ 0x3D;
     due = millis();
 }
 

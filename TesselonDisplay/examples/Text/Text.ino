@@ -1,5 +1,5 @@
 // A picture and a line of text on a 128 x 64 SSD1306 OLED on I2C at
-// address 0x3C. font6x7.h is tesselon's output for the library's font
+// address 0x3C or 0x3D. font6x7.h is tesselon's output for the library's font
 // sheet (examples/font6x7.bmp: the printable ASCII characters, 6 x 7
 // pixels each, 16 to a row); picture.h for its 16 x 16 smiley. Each
 // header declares bmppic, so the font is given its own name.
@@ -14,7 +14,11 @@ TesselonDisplay display;
 
 void setup()
 {
-    display.beginI2C(TesselonDisplay::SSD1306_128x64, 0x3C);
+    // The module at 0x3C or 0x3D (0x78 or 0x7A on its board): asked at
+    // one, then at the other, until it answers.
+    uint8_t address = 0x3C;
+    while (!display.beginI2C(TesselonDisplay::SSD1306_128x64, address))
+        address ^= 0x3C ^ 0x3D;
     display.draw(bmppic, 56, 16);
     // Rows 40 to 46 and 47 dark: one page, so the text darkens nothing else.
     display.drawText(font, 6, 7, F("Hello, tesselon!"), 16, 40);
