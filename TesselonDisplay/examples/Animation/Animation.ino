@@ -1,7 +1,7 @@
 // Plays an animation from one sheet: spinner.h is tesselon's output for a
 // sheet of 8 frames of 32 x 32 pixels, 4 to a row (examples/spinner.bmp,
 // made from an animated GIF as the sheets guide shows). Ten frames a
-// second, in the middle of a 128 x 64 SSD1306 OLED on I2C at 0x3C.
+// second, in the middle of a 128 x 64 SSD1306 OLED on I2C at 0x3C or 0x3D.
 #include <TesselonDisplay.h>
 
 #include "spinner.h"

@@ -1,7 +1,7 @@
 // Plays full-screen frames kept in arrays of their own, through a table of
 // pictures in flash: ball0.h to ball3.h are tesselon's output for
 // examples/ball0.bmp to ball3.bmp (128 x 64 each). Four frames a second on
-// a 128 x 64 SSD1306 OLED on I2C at 0x3C. Each header declares bmppic, so
+// a 128 x 64 SSD1306 OLED on I2C at 0x3C or 0x3D. Each header declares bmppic, so
 // each is given its own name as it is included.
 #include <TesselonDisplay.h>
 
