@@ -5,18 +5,22 @@
  * the panel's glass then shows as a PPM picture: lit pixels light, the
  * glass dark.
  *
- *   simpanel [-mcu NAME] [-spi] [-controller ssd1306|sh1106] [-rows 32] [-address A]
+ *   simpanel [-mcu NAME] [-spi] [-controller ssd1306|sh1106|ssd1309|pcd8544|st7920]
+ *             [-rows 32] [-address A]
  *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
  *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
  *             firmware.elf|firmware.hex glass.ppm
  *
- * The SSD1306 is simavr's own part; the SH1106 is the model in sh1106.c,
- * which fails the run on anything its datasheet does not allow. The glass
+ * The SSD1306 is simavr's own part; the SH1106, SSD1309 and PCD8544 are the
+ * models in pagepanel.c, the ST7920 (SPI alone, serial mode, no D/C) the
+ * one in st7920.c, each failing the run on anything its datasheet does not
+ * allow. The glass
  * is the module as it is usually mounted: the usual power-up sequence
  * (segment remap, COM scan from COM[N-1]) shows the first visible RAM
  * column at the left and RAM row 0 at the top. Display on/off, inverse
  * display, segment remap and COM scan direction act on it as the
- * datasheets say. SPI wiring: CS PB2, D/C PB1, RESET PB0.
+ * datasheets say. SPI wiring: CS PB2, D/C PB1, RESET PB0. The PCD8544's
+ * glass is 84 x 48.
  *
  * The firmware is an ELF file or an Intel hex file (what the Arduino IDE
  * exports), for the ATmega328P or the chip -mcu names (atmega2560: its
@@ -25,7 +29,7 @@
  * writes the glass as text too, '#' for a lit pixel. -nopanel leaves the bus empty; -eeprom puts
  * simavr's 256-byte I2C EEPROM at address 0x50 beside the panel; -uart writes what the firmware
  * sends on its UART to FILE. At the end, standard error tells how often PB5 (the LED on an Uno)
- * changed, the SH1106's SPI clock, and -measure the cycles and stack bytes of the first call of
+ * changed, the SPI clock a model saw, and -measure the cycles and stack bytes of the first call of
  * FUNCTION. simavr's SSD1306 prints on standard output.
  */
 #include <stdarg.h>
@@ -37,12 +41,13 @@
 #include "avr_twi.h"
 #include "avr_uart.h"
 #include "i2c_eeprom.h"
-#include "sh1106.h"
+#include "pagepanel.h"
 #include "sim_avr.h"
 #include "sim_core.h"
 #include "sim_elf.h"
 #include "sim_hex.h"
 #include "ssd1306_virt.h"
+#include "st7920.h"
 
 static const unsigned char lit_colour[3] = {0xE0, 0xF0, 0xFF};
 static const unsigned char dark_colour[3] = {0x10, 0x14, 0x18};
@@ -50,7 +55,7 @@ static const unsigned char dark_colour[3] = {0x10, 0x14, 0x18};
 struct options {
     const char *mcu;
     int spi;
-    int sh1106;
+    const char *controller;
     int rows;
     int address;
     int nopanel;
@@ -81,8 +86,8 @@ static void quiet_logger(avr_t *avr, const int level, const char *format, va_lis
 
 static struct options parse(int argc, char **argv)
 {
-    struct options o = {"atmega328p", 0,    0,    64,   0x3C, 0, 0, NULL, 0, 1,
-                        100000000ULL, NULL, NULL, NULL, NULL};
+    struct options o = {"atmega328p", 0,    "ssd1306", 64,   0x3C, 0, 0, NULL, 0, 1,
+                        100000000ULL, NULL, NULL,      NULL, NULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
         if (!strcmp(argv[i], "-mcu") && i + 1 < argc)
@@ -94,9 +99,11 @@ static struct options parse(int argc, char **argv)
         else if (!strcmp(argv[i], "-eeprom"))
             o.eeprom = 1;
         else if (!strcmp(argv[i], "-controller") && i + 1 < argc) {
-            o.sh1106 = !strcmp(argv[++i], "sh1106");
-            if (!o.sh1106 && strcmp(argv[i], "ssd1306"))
-                fail("unknown controller ", argv[i]);
+            o.controller = argv[++i];
+            if (strcmp(o.controller, "ssd1306") && strcmp(o.controller, "sh1106") &&
+                strcmp(o.controller, "ssd1309") && strcmp(o.controller, "pcd8544") &&
+                strcmp(o.controller, "st7920"))
+                fail("unknown controller ", o.controller);
         } else if (!strcmp(argv[i], "-address") && i + 1 < argc)
             o.address = (int)strtol(argv[++i], NULL, 0);
         else if (!strcmp(argv[i], "-uart") && i + 1 < argc)
@@ -118,9 +125,14 @@ static struct options parse(int argc, char **argv)
         else
             fail("unknown option ", argv[i]);
     }
-    if (argc - i != 2 || (o.rows != 64 && o.rows != 32) || (o.sh1106 && o.rows != 64) ||
-        o.scale < 1 || o.scale > 64)
-        fail("usage: simpanel [-spi] [-controller ssd1306|sh1106] [-rows 32|64] [-address A] "
+    if (!strcmp(o.controller, "pcd8544"))
+        o.rows = 48;
+    else if (strcmp(o.controller, "ssd1306") && o.rows != 64)
+        fail("only the SSD1306 comes with 32 rows", NULL);
+    if (argc - i != 2 || (o.rows != 64 && o.rows != 32 && o.rows != 48) || o.scale < 1 ||
+        o.scale > 64)
+        fail("usage: simpanel [-spi] [-controller ssd1306|sh1106|ssd1309|pcd8544|st7920] "
+             "[-rows 32|64] [-address A] "
              "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S] [-cycles N] [-scale N] "
              "[-text FILE] [-measure FUNCTION] firmware.elf|firmware.hex glass.ppm",
              NULL);
@@ -151,13 +163,26 @@ static int ssd1306_lit(ssd1306_t *panel, int rows, int x, int y)
 }
 
 static ssd1306_t ssd1306;
-static sh1106_t sh1106;
+static pagepanel_t pagepanel;
+static st7920_t st7920;
+
+static int is(const struct options *o, const char *controller)
+{
+    return !strcmp(o->controller, controller);
+}
+
+/* simavr's SSD1306, or a model of ours: the ST7920's, or a page panel's. */
+static int modelled(const struct options *o) { return !o->nopanel && !is(o, "ssd1306"); }
+
+static int width(const struct options *o) { return is(o, "pcd8544") ? 84 : 128; }
 
 static int lit(const struct options *o, int x, int y)
 {
     if (o->nopanel)
         return 0;
-    return o->sh1106 ? sh1106_lit(&sh1106, x, y) : ssd1306_lit(&ssd1306, o->rows, x, y);
+    if (is(o, "ssd1306"))
+        return ssd1306_lit(&ssd1306, o->rows, x, y);
+    return is(o, "st7920") ? st7920_lit(&st7920, x, y) : pagepanel_lit(&pagepanel, x, y);
 }
 
 static FILE *uart;
@@ -183,12 +208,18 @@ static void connect(avr_t *avr, const struct options *o)
     static ssd1306_wiring_t wiring = {{'B', 2}, {'B', 1}, {'B', 0}};
     if (o->nopanel)
         ;
-    else if (o->sh1106) {
-        sh1106_init(avr, &sh1106);
-        if (o->spi)
-            sh1106_connect_spi(&sh1106, 2, 1, 0);
+    else if (is(o, "st7920")) {
+        st7920_init(avr, &st7920);
+        st7920_connect(&st7920, 2, 0);
+    } else if (modelled(o)) {
+        pagepanel_init(avr, &pagepanel,
+                       is(o, "sh1106")    ? SH1106
+                       : is(o, "ssd1309") ? SSD1309
+                                          : PCD8544);
+        if (o->spi || is(o, "pcd8544"))
+            pagepanel_connect_spi(&pagepanel, 2, 1, 0);
         else
-            sh1106_connect_twi(&sh1106, o->address);
+            pagepanel_connect_twi(&pagepanel, o->address);
     } else {
         ssd1306_init(avr, &ssd1306, 128, o->rows);
         if (o->spi)
@@ -219,9 +250,9 @@ static void write_glass(const struct options *o)
     FILE *out = fopen(o->glass, "wb");
     if (!out)
         fail("cannot write ", o->glass);
-    fprintf(out, "P6\n%d %d\n255\n", 128 * o->scale, o->rows * o->scale);
+    fprintf(out, "P6\n%d %d\n255\n", width(o) * o->scale, o->rows * o->scale);
     for (int y = 0; y < o->rows * o->scale; y++)
-        for (int x = 0; x < 128 * o->scale; x++)
+        for (int x = 0; x < width(o) * o->scale; x++)
             fwrite(lit(o, x / o->scale, y / o->scale) ? lit_colour : dark_colour, 1, 3, out);
     if (fclose(out) != 0)
         fail("cannot write ", o->glass);
@@ -234,7 +265,7 @@ static void write_text(const struct options *o)
     if (!out)
         fail("cannot write ", o->text);
     for (int y = 0; y < o->rows; y++) {
-        for (int x = 0; x < 128; x++)
+        for (int x = 0; x < width(o); x++)
             fputc(lit(o, x, y) ? '#' : '.', out);
         fputc('\n', out);
     }
@@ -302,13 +333,17 @@ int main(int argc, char **argv)
     if (o.measure && !measured)
         fail("the firmware never returned from ", o.measure);
     fprintf(stderr, "PB5 changed %u times\n", (unsigned)led_changes);
-    if (o.sh1106 && o.spi && !o.nopanel)
-        fprintf(stderr, "SH1106 SPI clock: %lu Hz\n", sh1106.spi_clock);
+    const int st = is(&o, "st7920");
+    if (modelled(&o) && (o.spi || st || is(&o, "pcd8544")))
+        fprintf(stderr, "%s SPI clock: %lu Hz\n", st ? "ST7920" : pagepanel.name,
+                st ? st7920.spi_clock : pagepanel.spi_clock);
     if (uart)
         fclose(uart);
-    const char *fault = o.sh1106 && !o.nopanel ? sh1106_check(&sh1106) : NULL;
+    const char *fault = !modelled(&o) ? NULL
+                        : st          ? st7920_check(&st7920)
+                                      : pagepanel_check(&pagepanel);
     if (fault)
-        fail("the SH1106 saw a fault: ", fault);
+        fail("the panel saw a fault: ", fault);
     write_glass(&o);
     if (o.text)
         write_text(&o);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <sstream>
 
 namespace {
@@ -88,8 +89,9 @@ bool showsonly(const Glass &glass, const Pixels &pixels, int x, int y) {
 
 // The glass shows pixels' colour-index-0 pixels lit with the top left one
 // at column x, row y, and nothing else.
+// The PCD8544's glass, the one with 48 rows, is 84 wide; the others 128.
 void expectglass(const Glass &glass, int rows, const Pixels &pixels, int x, int y) {
-    ASSERT_EQ(glass.width, 128);
+    ASSERT_EQ(glass.width, rows == 48 ? 84 : 128);
     ASSERT_EQ(glass.height, rows);
     int wrong = 0;
     for (int gy = 0; gy < glass.height; ++gy)
@@ -191,17 +193,45 @@ bool expectsfault(const GlassCase &c) {
            tilemissing(c);
 }
 
-// Each SSD1306 case, and the same on the SH1106 where the panel has 64
-// rows, as all SH1106 modules have.
-std::vector<GlassCase> bothcontrollers(std::vector<GlassCase> cases) {
+// Each SSD1306 case, and the same on every other panel where it has 64
+// rows, as they all have (the PCD8544 48): on the SH1106 and the SSD1309
+// on its bus, on the PCD8544 and the ST7920 on the SPI (an I2C case with
+// an SPI twin is left out there). The PCD8544's 84 x 48 glass takes each
+// case at its place scaled down, so that corners stay corners and the
+// edges are crossed where they were.
+std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
     const std::size_t count = cases.size();
-    for (std::size_t i = 0; i < count; ++i)
-        if (cases[i].rows == 64 && cases[i].controller == "ssd1306") {
-            GlassCase sh1106 = cases[i];
-            sh1106.name += "Sh1106";
-            sh1106.controller = "sh1106";
-            cases.push_back(sh1106);
+    const auto has = [&](const std::string &name) {
+        for (std::size_t i = 0; i < count; ++i)
+            if (cases[i].name == name)
+                return true;
+        return false;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const GlassCase c = cases[i];
+        if (c.rows != 64 || c.controller != "ssd1306")
+            continue;
+        for (const char *controller : {"sh1106", "ssd1309", "pcd8544", "st7920"}) {
+            GlassCase other = c;
+            other.controller = controller;
+            other.name += char(std::toupper(controller[0])) + std::string(controller + 1);
+            const bool spionly = other.controller == "pcd8544" || other.controller == "st7920";
+            if (spionly && !c.spi) {
+                const std::size_t bus = c.name.rfind("I2c");
+                if ((bus != std::string::npos && has(c.name.substr(0, bus) + "Spi")) ||
+                    std::string(c.panel ? c.panel : "") != "-address 0x3C" ||
+                    std::string(c.address) != "0x3C")
+                    continue; // its SPI twin serves, or an I2C address is its subject
+                other.spi = true;
+            }
+            if (other.controller == "pcd8544") {
+                other.rows = 48;
+                other.x = c.x * 84 / 128;
+                other.y = c.y * 48 / 64;
+            }
+            cases.push_back(other);
         }
+    }
     return cases;
 }
 
@@ -261,7 +291,7 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
 
 INSTANTIATE_TEST_SUITE_P(
     Panels, OnTheGlass,
-    ::testing::ValuesIn(bothcontrollers(
+    ::testing::ValuesIn(everypanel(
         {GlassCase{"FullPanelI2c", [] { return randompixels(128, 64, 1); }, 0, 0, false},
          GlassCase{"FullPanelSpi", [] { return randompixels(128, 64, 2); }, 0, 0, true},
          GlassCase{"SampleI2c", nullptr, 0, 0, false}, GlassCase{"SampleSpi", nullptr, 0, 0, true},

@@ -1,6 +1,8 @@
 /*
- * TesselonDisplay: draws tesselon's bmppic arrays from flash on an SSD1306 or
- * SH1106 OLED module, over I2C or 4-wire SPI, with no frame buffer.
+ * TesselonDisplay: draws tesselon's bmppic arrays from flash with no frame
+ * buffer on an SSD1306, SSD1309 or SH1106 OLED module over I2C or 4-wire
+ * SPI, on a Nokia 5110's PCD8544 over 4-wire SPI, or on an ST7920 LCD in
+ * its serial mode on the SPI pins.
  *
  *   #include <TesselonDisplay.h>
  *   #include "picture.h"        // tesselon picture.bmp > picture.h
@@ -29,7 +31,14 @@
 class TesselonDisplay
 {
   public:
-    enum Panel { SSD1306_128x64, SSD1306_128x32, SH1106_128x64 };
+    enum Panel {
+        SSD1306_128x64,
+        SSD1306_128x32,
+        SH1106_128x64,
+        SSD1309_128x64,
+        PCD8544_84x48, // SPI alone
+        ST7920_128x64  // SPI alone, with no D/C
+    };
     enum Result {
         OK = TESSELON_DISPLAY_OK,
         BUS_FAULT = TESSELON_DISPLAY_BUS_FAULT,
@@ -44,27 +53,20 @@ class TesselonDisplay
     static const uint8_t NO_PIN = TESSELON_NO_PIN;
 
     // Sets the bus and the panel at an I2C address (0x3C or 0x3D) up,
-    // clears it and turns it on. Another device may share the bus through Wire.
+    // clears it and turns it on. Another device may share the bus through
+    // Wire. The PCD8544 and the ST7920 have no I2C: false.
     bool beginI2C(Panel panel, uint8_t address = 0x3C)
     {
-        return done(tesselon_display_init_i2c(&display_,
-                                              panel == SH1106_128x64 ? &tesselon_display_sh1106_i2c
-                                              : panel == SSD1306_128x32
-                                                  ? &tesselon_display_ssd1306_32_i2c
-                                                  : &tesselon_display_ssd1306_i2c,
-                                              address));
+        return done(tesselon_display_init_i2c(&display_, i2cPanel(panel), address));
     }
 
     // The same on the SPI, with the Arduino pin numbers of CS, D/C and
-    // RESET; CS and RESET may be NO_PIN.
+    // RESET; CS and RESET may be NO_PIN, but for the SSD1309's and the
+    // PCD8544's RESET, which must be wired. The ST7920 has no D/C (NO_PIN),
+    // and its CS, the module's RS pin, is active high.
     bool beginSPI(Panel panel, uint8_t cs, uint8_t dc, uint8_t reset)
     {
-        return done(tesselon_display_init_spi(&display_,
-                                              panel == SH1106_128x64 ? &tesselon_display_sh1106_spi
-                                              : panel == SSD1306_128x32
-                                                  ? &tesselon_display_ssd1306_32_spi
-                                                  : &tesselon_display_ssd1306_spi,
-                                              cs, dc, reset));
+        return done(tesselon_display_init_spi(&display_, spiPanel(panel), cs, dc, reset));
     }
 
     // Turns every pixel off.
@@ -126,8 +128,14 @@ class TesselonDisplay
     bool off() { return done(tesselon_display_on(&display_, 0)); }
     bool on() { return done(tesselon_display_on(&display_, 1)); }
 
-    // Shows the picture's 0-bits lit and its 1-bits dark, or as drawn.
+    // Shows the picture's 0-bits lit and its 1-bits dark, or as drawn; the
+    // ST7920 has no inverted display (false).
     bool invert(bool inverted) { return done(tesselon_display_invert(&display_, inverted)); }
+
+    // Sets the contrast, 0 to 255: the OLEDs' own, or the PCD8544's
+    // operating voltage (which differs from module to module; it also turns
+    // a PCD8544 that is off on). The ST7920's is its potentiometer: false.
+    bool setContrast(uint8_t value) { return done(tesselon_display_contrast(&display_, value)); }
 
     // The panel's size in pixels, 0 before begin.
     uint8_t width() const { return tesselon_display_columns(&display_); }
@@ -138,6 +146,26 @@ class TesselonDisplay
 
   private:
     static bool done(uint8_t result) { return result == TESSELON_DISPLAY_OK; }
+
+    // The panel's description for the bus, nullptr for none; a sketch's
+    // constant panel leaves only its own in the firmware.
+    static const tesselon_display_panel *i2cPanel(Panel panel)
+    {
+        return panel == SSD1306_128x64   ? &tesselon_display_ssd1306_i2c
+               : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_i2c
+               : panel == SH1106_128x64  ? &tesselon_display_sh1106_i2c
+               : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_i2c
+                                         : nullptr;
+    }
+    static const tesselon_display_panel *spiPanel(Panel panel)
+    {
+        return panel == SSD1306_128x64   ? &tesselon_display_ssd1306_spi
+               : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_spi
+               : panel == SH1106_128x64  ? &tesselon_display_sh1106_spi
+               : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_spi
+               : panel == PCD8544_84x48  ? &tesselon_display_pcd8544_spi
+                                         : &tesselon_display_st7920_spi;
+    }
 
     tesselon_display display_ = {}; // all zeros until begin, in a function too
 };

@@ -4,6 +4,8 @@
 #ifdef ARDUINO
 #include <Arduino.h>
 #endif
+#include <stddef.h>
+
 #include <avr/interrupt.h>
 #include <avr/io.h>
 #include <avr/pgmspace.h>
@@ -62,10 +64,13 @@ typedef const uint8_t *flash_place;
 typedef void (*bus_init_fn)(tesselon_display *display); /* keeps a failure in display->state */
 typedef void (*bus_begin_fn)(tesselon_display *display, uint8_t kind);
 /* Sends count bytes from RAM, at least 1, or from flash with FROM_FLASH
- * added to count. Each waits only for the one before it, and the last may
- * still be on its way when it returns, so that the next bytes are worked
- * out meanwhile. */
+ * added to count; PAGE_ADDRESS added marks a page address (see
+ * begin_page), which a controller with addressing of its own translates. Each waits only for the
+ * one before it, and the last may still be on its way when it returns, so that the next bytes are
+ * worked out meanwhile. */
 #define FROM_FLASH 0x80
+#define PAGE_ADDRESS 0x40
+#define COUNT(count) ((count) & ~(FROM_FLASH | PAGE_ADDRESS))
 #define NEXT_BYTE(bytes, flash) ((flash) ? pgm_read_byte((bytes)++) : *(bytes)++)
 typedef void (*bus_send_fn)(tesselon_display *display, const uint8_t *bytes, uint8_t count);
 typedef void (*bus_end_fn)(tesselon_display *display); /* after the last byte has left */
@@ -80,14 +85,23 @@ typedef struct display_bus {
     bus_end_fn end;
 } display_bus;
 
+/* In a panel's setting byte: SPCR's SPI clock bits (bits 0 and 1) and
+ * SPI2X (bit 7), and between them its controller's kind and whether its
+ * RESET must be wired, as its registers are undefined until a reset pulse. */
+#define SPI_CLOCK_BITS 0x03
+#define KIND_SHIFT 2
+enum { OLED, PCD8544, ST7920, KIND = 0x03 };
+#define NEEDS_RESET 0x10
+
 struct tesselon_display_panel {
-    display_bus bus;      /* the bus's functions, read from the panel at each call */
-    const uint8_t *setup; /* the power-up sequence, up to display on */
+    display_bus bus;       /* the bus's functions, read from the panel at each call */
+    uint8_t columns, rows; /* the glass */
+    const uint8_t *setup;  /* the power-up sequence up to the RAM's clearing */
     uint8_t setup_length;
-    uint8_t rows;
+    uint8_t display_on;   /* the command that turns the glass on, once the RAM is cleared */
     uint8_t first_column; /* the RAM column at the glass's left edge */
     uint8_t ram_columns;
-    uint8_t spi_rate; /* SPCR's clock bits, SPI2X as bit 7 */
+    uint8_t setting; /* the SPI clock, the controller's kind, NEEDS_RESET */
 };
 
 static const display_bus *bus_of(const tesselon_display *display) { return &display->panel->bus; }
@@ -368,7 +382,7 @@ static void i2c_init(tesselon_display *display)
 static void i2c_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
 {
     const uint8_t flash = count & FROM_FLASH;
-    count &= ~FROM_FLASH;
+    count = COUNT(count);
     do {
         if (!i2c_ready(display))
             return;
@@ -480,17 +494,23 @@ static uint8_t pin_write(uint8_t pin, uint8_t high, uint8_t output)
     return 1;
 }
 
-static void spi_init(tesselon_display *display)
+/* Sets the SPI's pins up, CS at its idle level. SS stays an output so
+ * that the SPI stays master. Whether every pin named is a pin. */
+static uint8_t spi_pins(tesselon_display *display, uint8_t cs_idle)
 {
-    /* SS stays an output so that the SPI stays master. D/C must be wired:
-     * without it commands would be taken for pixels. */
-    if (display->pins[DC] == TESSELON_NO_PIN || !pin_write(display->pins[CS], 1, 1) ||
-        !pin_write(display->pins[RESET], 1, 1) || !pin_write(display->pins[DC], 1, 1) ||
-        !pin_write(SPI_SS, 1, 1) || !pin_write(SPI_MOSI, 0, 1) || !pin_write(SPI_SCK, 0, 1)) {
-        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-        return;
-    }
+    return pin_write(display->pins[CS], cs_idle, 1) && pin_write(display->pins[RESET], 1, 1) &&
+           pin_write(display->pins[DC], 1, 1) && pin_write(SPI_SS, 1, 1) &&
+           pin_write(SPI_MOSI, 0, 1) && pin_write(SPI_SCK, 0, 1);
+}
+
+/* A reset pulse on RESET, or the module's own power-up reset where RESET
+ * is not wired, which a controller whose registers are undefined until a
+ * pulse (NEEDS_RESET) refuses. */
+static void spi_reset(tesselon_display *display)
+{
     if (display->pins[RESET] == TESSELON_NO_PIN) {
+        if (pgm_read_byte(&display->panel->setting) & NEEDS_RESET)
+            fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
         wait_ms(100); /* reset with the board: the module's own power-up reset, as over I2C */
         return;
     }
@@ -501,16 +521,32 @@ static void spi_init(tesselon_display *display)
     wait_ms(5); /* the controller's own reset */
 }
 
+static void spi_init(tesselon_display *display)
+{
+    /* D/C must be wired: without it commands would be taken for pixels. */
+    if (display->pins[DC] == TESSELON_NO_PIN || !spi_pins(display, 1)) {
+        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+        return;
+    }
+    spi_reset(display);
+}
+
+/* The SPI at the panel's clock, in mode 0, MSB first. The clock is set
+ * each time, as another device on the SPI may want another. */
+static void spi_clock(const tesselon_display *display)
+{
+    const uint8_t rate = pgm_read_byte(&display->panel->setting);
+    SPCR = _BV(SPE) | _BV(MSTR) | (rate & SPI_CLOCK_BITS);
+    SPSR = rate >> 7;
+    (void)SPSR; /* reading both clears a finished transfer's flag, which */
+    (void)SPDR; /* another device's may have left, before the first wait */
+}
+
 static void spi_begin(tesselon_display *display, uint8_t kind)
 {
     if (FAILED(display->state))
         return;
-    /* The clock is set each time, as another device on the SPI may want another. */
-    const uint8_t rate = pgm_read_byte(&display->panel->spi_rate);
-    SPCR = _BV(SPE) | _BV(MSTR) | (rate & 3); /* mode 0, MSB first */
-    SPSR = rate >> 7;
-    (void)SPSR; /* reading both clears a finished transfer's flag, which */
-    (void)SPDR; /* another device's may have left, before the first wait */
+    spi_clock(display);
     pin_write(display->pins[DC], kind, 0);
     pin_write(display->pins[CS], 0, 0);
 }
@@ -540,7 +576,7 @@ static void spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t co
     if (!spi_ready(display))
         return;
     const uint8_t flash = count & FROM_FLASH;
-    for (count &= ~FROM_FLASH;;) {
+    for (count = COUNT(count);;) {
         SPDR = NEXT_BYTE(bytes, flash);
         if (!--count)
             break;
@@ -628,6 +664,21 @@ static void spi_send_line(tesselon_display *display, page_line *line)
 /* The bus's functions, in a panel. */
 #define SPI_BUS spi_init, spi_begin, spi_send, spi_send_line, spi_end
 
+/* The PCD8544 on the SPI: its banks of 84 bytes are pages, and a page
+ * address becomes its Y (the bank) and X (the column). */
+static void pcd8544_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
+{
+    if (count & PAGE_ADDRESS) {
+        const uint8_t address[2] = {(uint8_t)(0x40 | (bytes[0] & 7)),
+                                    (uint8_t)(0x80 | bytes[1] | (bytes[2] & 15) << 4)};
+        spi_send(display, address, 2);
+    } else {
+        spi_send(display, bytes, count);
+    }
+}
+
+#define PCD8544_BUS spi_init, spi_begin, pcd8544_send, spi_send_line, spi_end
+
 /* The SPI clock bits for the fastest clock a controller takes, at most max Hz. */
 #define SPI_RATE(max)                                                                              \
     (F_CPU / 2 <= (max)    ? 0x80                                                                  \
@@ -638,19 +689,170 @@ static void spi_send_line(tesselon_display *display, page_line *line)
      : F_CPU / 64 <= (max) ? 0x02                                                                  \
                            : 0x03)
 
+/* ---- The ST7920's serial mode, on the chip's SPI ---- */
+
+/*
+ * Each byte goes as a frame of three: a sync byte that names it an
+ * instruction or data, then its high nibble and its low nibble, each at
+ * the top of a byte. Nothing can be read back, so there is no busy flag:
+ * after each frame the driver waits the controller's execution time. CS is
+ * active high, and there is no D/C, so pins holds CS, then the stream's
+ * state and the pixels of the byte under way behind a marker bit; RESET is
+ * needed in init alone.
+ */
+enum { ST7920_STATE = DC, ST7920_PIXELS = RESET };
+#define DATA_STREAM 0x01   /* the stream's own bytes are data */
+#define LOW_BYTE_DUE 0x02  /* a word's high byte is sent, its low byte due */
+#define ROW_UNDER_WAY 0x04 /* the stream has begun a row */
+#define NO_PIXELS 0x01     /* the marker bit alone */
+#define ST7920_INSTRUCTION 0xF8
+#define ST7920_DATA 0xFA
+#define ST7920_CLEAR 0x01
+
+/* One byte as a frame, then its execution time: 72 us, or 1.6 ms for a
+ * clear (2 ms here). */
+static void st7920_frame(tesselon_display *display, uint8_t sync, uint8_t byte)
+{
+    const uint8_t frame[3] = {sync, (uint8_t)(byte & 0xF0), (uint8_t)(byte << 4)};
+    spi_send(display, frame, 3);
+    if (!spi_ready(display))
+        return;
+    if (sync == ST7920_INSTRUCTION && byte == ST7920_CLEAR)
+        wait_ms(2);
+    else
+        _delay_us(72);
+}
+
+/* CS is the module's RS pin, active high, so it idles low. A module
+ * starts 40 ms after its supply comes up, and the same is waited for
+ * after a reset pulse. */
+static void st7920_init(tesselon_display *display)
+{
+    if (!spi_pins(display, 0)) {
+        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+        return;
+    }
+    spi_reset(display);
+    wait_ms(40);
+}
+
+static void st7920_begin(tesselon_display *display, uint8_t kind)
+{
+    if (FAILED(display->state))
+        return;
+    spi_clock(display);
+    display->pins[ST7920_STATE] = kind ? DATA_STREAM : 0;
+    display->pins[ST7920_PIXELS] = NO_PIXELS;
+    pin_write(display->pins[CS], 1, 0);
+}
+
+/* A page address is left where begin_page built it, in the line's room,
+ * for the line's rows to take. */
+static void st7920_send(tesselon_display *display, const uint8_t *bytes, uint8_t count)
+{
+    if (count & PAGE_ADDRESS)
+        return;
+    const uint8_t flash = count & FROM_FLASH;
+    const uint8_t sync =
+        display->pins[ST7920_STATE] & DATA_STREAM ? ST7920_DATA : ST7920_INSTRUCTION;
+    for (count = COUNT(count); count; count--)
+        st7920_frame(display, sync, NEXT_BYTE(bytes, flash));
+}
+
+/* A pixel into the byte under way; a full byte is sent. */
+static void st7920_pixel(tesselon_display *display, uint8_t lit)
+{
+    const uint8_t pixels = display->pins[ST7920_PIXELS];
+    display->pins[ST7920_PIXELS] = (uint8_t)(pixels << 1 | lit);
+    if (pixels & 0x80) {
+        st7920_frame(display, ST7920_DATA, display->pins[ST7920_PIXELS]);
+        display->pins[ST7920_PIXELS] = NO_PIXELS;
+        display->pins[ST7920_STATE] ^= LOW_BYTE_DUE;
+    }
+}
+
+/* Dark pixels to the end of the word under way, which takes its two
+ * bytes whole. */
+static void st7920_finish_word(tesselon_display *display)
+{
+    while (!FAILED(display->state) && (display->pins[ST7920_PIXELS] != NO_PIXELS ||
+                                       display->pins[ST7920_STATE] & LOW_BYTE_DUE))
+        st7920_pixel(display, 0);
+}
+
+static void st7920_end(tesselon_display *display)
+{
+    st7920_finish_word(display);
+    pin_write(display->pins[CS], 0, 0);
+}
+
+/* A row's pixels of a page line, dark where the line has no rows. */
+static void st7920_row_pixels(tesselon_display *display, const page_line *line, uint8_t row)
+{
+    const uint8_t lit = row >= line->from && row < line->to;
+    flash_place byte = line->bytes;
+    uint8_t bits = 0, left = 8 - line->skip;
+    if (lit) {
+        byte += (uint16_t)(row - line->from) * line->step;
+        bits = FLASH_BYTE(byte) << line->skip;
+    }
+    for (uint8_t count = line->columns; count; count--, left--, bits <<= 1) {
+        if (!left) {
+            bits = lit ? FLASH_BYTE(++byte) : 0;
+            left = 8;
+        }
+        st7920_pixel(display, bits >> 7);
+    }
+}
+
+/*
+ * The controller takes rows of 16-pixel words, the leftmost pixel in the
+ * top bit: the picture's own order. Screen rows 0 to 31 are words 0 to 7
+ * of its 32 RAM rows, rows 32 to 63 words 8 to 15. A page line's rows
+ * (all 8 for a dark line, which has none) are sent one by one, each from
+ * the word that holds the line's first column, with dark pixels before it
+ * and after it to the ends of the words it touches; the page's other rows
+ * are left as they are. Lines that follow one another in a row of a
+ * stream (text's glyphs) go on where the one before ended.
+ */
+static void st7920_send_line(tesselon_display *display, page_line *line)
+{
+    /* The page address in the line's room: 0xB0 | page, then the column's nibbles. */
+    const uint8_t page_row = (line->out[0] & 7) * 8;
+    const uint8_t column = line->out[1] | (uint8_t)((line->out[2] & 15) << 4);
+    uint8_t first = line->from, last = line->to;
+    if (first == last) /* a dark line */
+        first = 0, last = 8;
+    for (uint8_t row = first; row < last; row++) {
+        if (row != first || !(display->pins[ST7920_STATE] & ROW_UNDER_WAY)) {
+            st7920_finish_word(display);
+            display->pins[ST7920_STATE] |= ROW_UNDER_WAY;
+            const uint8_t y = page_row + row;
+            st7920_frame(display, ST7920_INSTRUCTION, 0x80 | (y & 31));
+            st7920_frame(display, ST7920_INSTRUCTION, 0x80 | (column >> 4) | (y & 32) >> 2);
+            for (uint8_t dark = column & 15; dark; dark--)
+                st7920_pixel(display, 0);
+        }
+        st7920_row_pixels(display, line, row);
+        if (FAILED(display->state))
+            return;
+    }
+}
+
+#define ST7920_BUS st7920_init, st7920_begin, st7920_send, st7920_send_line, st7920_end
+
 /* ---- The controllers ---- */
 
 /* Every register a firmware before may have changed is set, as a module
  * without a reset line (and one whose RESET is not wired) keeps them over
  * a restart of the chip: the glass after begin is the same after a cold
- * start and a warm one. */
+ * start and a warm one. Display on follows once the RAM is cleared. */
 #define SSD1306_SETUP(rows, com_pins, contrast)                                                    \
     0xAE,               /* display off */                                                          \
         0x2E,           /* scrolling off, which must come before the RAM is written */             \
         0xD5, 0x80,     /* clock: divide by 1, oscillator at its reset value */                    \
         0xA8, rows - 1, /* multiplex ratio */                                                      \
         0xD3, 0x00,     /* display offset 0 */                                                     \
-        0x40, 0xE3,     /* start line 0; simavr 1.6 takes 0x40 for two bytes, so a NOP follows */  \
         0x8D, 0x14,     /* charge pump on at display on: the panel's voltage from 3.3 V */         \
         0x20, 0x02,     /* page addressing, as the SH1106 has it */                                \
         0xA1,           /* segment remap: column 127 to SEG0 */                                    \
@@ -659,12 +861,35 @@ static void spi_send_line(tesselon_display *display, page_line *line)
         0x81, contrast, /* contrast */                                                             \
         0xD9, 0xF1,     /* discharge 1 clock, pre-charge 15 clocks, for the charge pump */         \
         0xDB, 0x20,     /* VCOMH deselect level: 0.77 VCC */                                       \
-        0xA4,           /* show the RAM */                                                         \
+        0x40,           /* start line 0 */                                                         \
+        0xA4,           /* show the RAM; simavr 1.6 takes it for 0x40's argument, harmless as it   \
+                           is the reset state (on the chip 0x40 has none) */                       \
         0xA6            /* normal display: 1-bits lit */
 
 static const uint8_t ssd1306_setup[] LOW_FLASH(ssd1306_setup) = {SSD1306_SETUP(64, 0x12, 0xCF)};
 static const uint8_t ssd1306_32_setup[] LOW_FLASH(ssd1306_32_setup) = {
     SSD1306_SETUP(32, 0x02, 0x8F)};
+
+/* The SSD1309 has the SSD1306's commands but for the charge pump: its
+ * module supplies the panel's voltage. The timings are its reset values. */
+static const uint8_t ssd1309_setup[] LOW_FLASH(ssd1309_setup) = {
+    0xAE,       /* display off */
+    0xFD, 0x12, /* commands unlocked: the reset state */
+    0x2E,       /* scrolling off */
+    0xD5, 0x70, /* clock: divide by 1, oscillator at its reset value */
+    0xA8, 0x3F, /* multiplex ratio: 64 rows */
+    0xD3, 0x00, /* display offset 0 */
+    0x40,       /* start line 0 */
+    0x20, 0x02, /* page addressing */
+    0xA1,       /* segment remap: column 127 to SEG0 */
+    0xC8,       /* COM scan from COM63 to COM0 */
+    0xDA, 0x12, /* COM pins: alternative configuration */
+    0x81, 0x7F, /* contrast: the reset value */
+    0xD9, 0x22, /* discharge 2 clocks, pre-charge 2 clocks: the reset value */
+    0xDB, 0x34, /* VCOMH deselect level: 0.78 VCC, the reset value */
+    0xA4,       /* show the RAM */
+    0xA6,       /* normal display: 1-bits lit */
+};
 
 /* The SH1106 has no addressing modes, no scrolling but its start line, and
  * no charge pump command. */
@@ -687,17 +912,53 @@ static const uint8_t sh1106_setup[] LOW_FLASH(sh1106_setup) = {
     0xA6,       /* normal display: 1-bits lit */
 };
 
-/* The SH1106's 132 RAM columns: the usual 128-pixel glass shows 2 to 129. */
-#define PANEL(name, bus, setup, rows, first, columns, clock)                                       \
-    const tesselon_display_panel name LOW_FLASH(name) = {{bus}, setup,   sizeof setup,   rows,     \
-                                                         first, columns, SPI_RATE(clock)}
+/* The PCD8544 after its reset pulse. Its operating voltage suits one
+ * module and not another: setContrast sets it. */
+static const uint8_t pcd8544_setup[] LOW_FLASH(pcd8544_setup) = {
+    0x21, /* extended instructions, horizontal addressing, powered up */
+    0xC0, /* operating voltage: Vop 64, 6.9 V */
+    0x04, /* temperature coefficient 0 */
+    0x13, /* bias 1:48, for its 48 rows */
+    0x20, /* back to the basic instructions */
+    0x08, /* display blank; normal display (0x0C) turns it on */
+};
 
-PANEL(tesselon_display_ssd1306_i2c, I2C_BUS, ssd1306_setup, 64, 0, 128, 10000000UL);
-PANEL(tesselon_display_ssd1306_32_i2c, I2C_BUS, ssd1306_32_setup, 32, 0, 128, 10000000UL);
-PANEL(tesselon_display_sh1106_i2c, I2C_BUS, sh1106_setup, 64, 2, 132, 4000000UL);
-PANEL(tesselon_display_ssd1306_spi, SPI_BUS, ssd1306_setup, 64, 0, 128, 10000000UL);
-PANEL(tesselon_display_ssd1306_32_spi, SPI_BUS, ssd1306_32_setup, 32, 0, 128, 10000000UL);
-PANEL(tesselon_display_sh1106_spi, SPI_BUS, sh1106_setup, 64, 2, 132, 4000000UL);
+/* The ST7920's text layer is cleared to blanks, as its power-up content
+ * would show over the picture; the graphics memory follows. RE changes
+ * alone in one instruction, G in the next. */
+static const uint8_t st7920_setup[] LOW_FLASH(st7920_setup) = {
+    0x30,         /* basic instructions, 8-bit frames */
+    ST7920_CLEAR, /* the text layer to blanks */
+    0x0C,         /* display on, no cursor */
+    0x34,         /* extended instructions, graphics off; graphics on (0x36) turns it on */
+};
+
+/* A panel: its glass, its bus, its controller's set-up, RAM and clock. */
+#define PANEL(name, columns, rows, bus, setup, on, first, ram_columns, clock, kind)                \
+    const tesselon_display_panel name LOW_FLASH(name) = {                                          \
+        {bus}, columns,      rows,                                                                 \
+        setup, sizeof setup, on,                                                                   \
+        first, ram_columns,  SPI_RATE(clock) | (kind) << KIND_SHIFT}
+
+PANEL(tesselon_display_ssd1306_i2c, 128, 64, I2C_BUS, ssd1306_setup, 0xAF, 0, 128, 10000000UL,
+      OLED);
+PANEL(tesselon_display_ssd1306_32_i2c, 128, 32, I2C_BUS, ssd1306_32_setup, 0xAF, 0, 128, 10000000UL,
+      OLED);
+PANEL(tesselon_display_ssd1309_i2c, 128, 64, I2C_BUS, ssd1309_setup, 0xAF, 0, 128, 10000000UL,
+      OLED | NEEDS_RESET >> KIND_SHIFT);
+/* The SH1106's 132 RAM columns: the usual 128-pixel glass shows 2 to 129. */
+PANEL(tesselon_display_sh1106_i2c, 128, 64, I2C_BUS, sh1106_setup, 0xAF, 2, 132, 4000000UL, OLED);
+PANEL(tesselon_display_ssd1306_spi, 128, 64, SPI_BUS, ssd1306_setup, 0xAF, 0, 128, 10000000UL,
+      OLED);
+PANEL(tesselon_display_ssd1306_32_spi, 128, 32, SPI_BUS, ssd1306_32_setup, 0xAF, 0, 128, 10000000UL,
+      OLED);
+PANEL(tesselon_display_ssd1309_spi, 128, 64, SPI_BUS, ssd1309_setup, 0xAF, 0, 128, 10000000UL,
+      OLED | NEEDS_RESET >> KIND_SHIFT);
+PANEL(tesselon_display_sh1106_spi, 128, 64, SPI_BUS, sh1106_setup, 0xAF, 2, 132, 4000000UL, OLED);
+PANEL(tesselon_display_pcd8544_spi, 84, 48, PCD8544_BUS, pcd8544_setup, 0x0C, 0, 84, 4000000UL,
+      PCD8544 | NEEDS_RESET >> KIND_SHIFT);
+PANEL(tesselon_display_st7920_spi, 128, 64, ST7920_BUS, st7920_setup, 0x36, 0, 128, 2500000UL,
+      ST7920);
 
 /* ---- Drawing ---- */
 
@@ -707,6 +968,11 @@ static uint8_t panel_rows(const tesselon_display *display)
     return pgm_read_byte(&display->panel->rows);
 }
 
+static uint8_t panel_columns(const tesselon_display *display)
+{
+    return pgm_read_byte(&display->panel->columns);
+}
+
 uint8_t tesselon_display_rows(const tesselon_display *display)
 {
     return display->panel ? panel_rows(display) : 0;
@@ -714,7 +980,7 @@ uint8_t tesselon_display_rows(const tesselon_display *display)
 
 uint8_t tesselon_display_columns(const tesselon_display *display)
 {
-    return display->panel ? TESSELON_DISPLAY_COLUMNS : 0;
+    return display->panel ? panel_columns(display) : 0;
 }
 
 uint8_t tesselon_display_result(const tesselon_display *display) { return outcome(display); }
@@ -743,16 +1009,20 @@ static void send_commands(tesselon_display *display, const uint8_t *commands, ui
     bus_end(display);
 }
 
-/* Starts a stream of data for line at a page and RAM column: page
- * addressing, which both controllers take. The commands are built in the
- * line's room for page bytes, free until its bytes are sent. */
+/*
+ * Starts a stream of data for line at a page and RAM column, with the page
+ * addressing of the SSD1306, SSD1309 and SH1106. The commands are built in
+ * the line's room for page bytes, free until its bytes are sent, and
+ * marked as a page address: the PCD8544's bus sends its own addressing
+ * instead, and the ST7920's takes the page and column from the line's room.
+ */
 static void begin_page(tesselon_display *display, uint8_t page, uint8_t ram_column, page_line *line)
 {
     uint8_t *const commands = line->out;
     commands[0] = 0xB0 | page;
     commands[1] = ram_column & 15;
     commands[2] = 0x10 | ram_column >> 4;
-    send_commands(display, commands, 3);
+    send_commands(display, commands, 3 | PAGE_ADDRESS);
     bus_begin(display, DATA);
 }
 
@@ -789,42 +1059,85 @@ uint8_t tesselon_display_clear(tesselon_display *display)
     return outcome(display);
 }
 
-/* A command of one byte, once init has set the display up. */
-static uint8_t command(tesselon_display *display, uint8_t command)
+/* The one-byte commands of each kind of controller, 0 for one it lacks:
+ * the OLEDs', the PCD8544's (on and off as powered up and down) and the
+ * ST7920's (on and off as out of sleep and asleep; normal display is
+ * graphics on again, and there is no inverted display). */
+enum { ON, OFF, INVERTED, NORMAL };
+static const uint8_t controller_commands[][4] LOW_FLASH(controller_commands) = {
+    {0xAF, 0xAE, 0xA7, 0xA6}, /* OLED */
+    {0x20, 0x24, 0x0D, 0x0C}, /* PCD8544 */
+    {0x0C, 0x08, 0, 0x36},    /* ST7920 */
+};
+
+/* The panel's controller's kind, once init has named the panel. */
+static uint8_t controller_kind(const tesselon_display *display)
 {
-    if (!refused(display, 0))
-        send_commands(display, &command, 1);
+    return pgm_read_byte(&display->panel->setting) >> KIND_SHIFT & KIND;
+}
+
+/* A command of the panel's controller, once init has set the display up;
+ * one the controller lacks is refused. */
+static uint8_t controller_command(tesselon_display *display, uint8_t which)
+{
+    if (!refused(display, 0)) {
+        const uint8_t command =
+            pgm_read_byte(&controller_commands[controller_kind(display)][which]);
+        if (command)
+            send_commands(display, &command, 1);
+        else
+            fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+    }
     return outcome(display);
 }
 
 uint8_t tesselon_display_on(tesselon_display *display, uint8_t on)
 {
-    return command(display, on ? 0xAF : 0xAE);
+    return controller_command(display, on ? ON : OFF);
 }
 
 uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted)
 {
-    return command(display, inverted ? 0xA7 : 0xA6);
+    return controller_command(display, inverted ? INVERTED : NORMAL);
+}
+
+/* 0 to 255 as the OLEDs' contrast, or halved as the PCD8544's operating
+ * voltage; the extended instruction for it leaves the PCD8544 powered up.
+ * The ST7920's contrast is its module's potentiometer: refused. */
+uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
+{
+    if (refused(display, 0))
+        return outcome(display);
+    const uint8_t kind = controller_kind(display);
+    uint8_t commands[3] = {0x81, value};
+    if (kind == OLED) {
+        send_commands(display, commands, 2);
+    } else if (kind == PCD8544) {
+        commands[0] = 0x21, commands[1] = 0x80 | value >> 1, commands[2] = 0x20;
+        send_commands(display, commands, 3);
+    } else {
+        fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+    }
+    return outcome(display);
 }
 
 /*
  * The waits the controllers need: the bus's init waits for the module's
  * reset; the set-up, the RAM cleared and display on then follow at once.
- * The panel's voltage (the SSD1306's charge pump, the SH1106's DC-DC
- * converter) comes up with display on, and the glass lights about 100 ms
- * later by itself.
+ * The OLEDs' panel voltage (the SSD1306's charge pump, the SH1106's DC-DC
+ * converter, the SSD1309 module's own supply) comes up with display on,
+ * and the glass lights about 100 ms later by itself.
  */
-static const uint8_t display_on[] LOW_FLASH(display_on) = {0xAF};
-
 static uint8_t start(tesselon_display *display, const tesselon_display_panel *panel)
 {
     display->panel = panel;
-    display->state = 0;
+    if (refused(display, 0)) /* no panel */
+        return outcome(display);
     ((bus_init_fn)pgm_read_ptr(&bus_of(display)->init))(display);
     send_commands(display, (const uint8_t *)pgm_read_ptr(&panel->setup),
                   pgm_read_byte(&panel->setup_length) | FROM_FLASH);
     clear_pages(display); /* the RAM holds noise after power-up */
-    send_commands(display, display_on, 1 | FROM_FLASH);
+    send_commands(display, &panel->display_on, 1 | FROM_FLASH);
     return outcome(display);
 }
 
@@ -856,16 +1169,17 @@ static uint8_t row_bytes(uint8_t width) { return (width >> 3) + ((width & 7) != 
 static uint8_t draw_window(tesselon_display *display, flash_place rows, uint8_t step,
                            uint8_t origin, uint8_t width, uint8_t height, int16_t x, int16_t y)
 {
-    const uint8_t panel_height = panel_rows(display);
+    /* columns and rows side by side in flash, read at once */
+    const uint16_t size = pgm_read_word(&display->panel->columns);
+    const uint8_t panel_width = (uint8_t)size, panel_height = size >> 8;
     /* Nothing to draw unless the window reaches into the panel; past this
      * test x and y are below 128, so adding a width or height cannot overflow. */
-    if (x >= TESSELON_DISPLAY_COLUMNS || y >= panel_height || x + width <= 0 || y + height <= 0)
+    if (x >= panel_width || y >= panel_height || x + width <= 0 || y + height <= 0)
         return outcome(display);
     /* The window's columns from left to right - 1, and its rows from top
      * to bottom - 1, that lie on the panel. */
     const uint8_t left = x < 0 ? -x : 0;
-    const uint8_t right =
-        x + width < TESSELON_DISPLAY_COLUMNS ? width : TESSELON_DISPLAY_COLUMNS - x;
+    const uint8_t right = x + width < panel_width ? width : panel_width - x;
     const uint8_t top = y < 0 ? -y : 0;
     const uint8_t bottom = y + height < panel_height ? height : panel_height - y;
     /* Page by page from the one that holds the panel row of the window's
@@ -937,19 +1251,21 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
     }
     const uint8_t glyph_rows = sheet_height / height, step = row_bytes(sheet_width);
     const uint16_t glyph_row_bytes = (uint16_t)height * step;
-    const uint8_t panel_height = panel_rows(display);
-    if (x >= TESSELON_DISPLAY_COLUMNS || y >= panel_height || y + height <= 0)
+    const uint8_t panel_width = panel_columns(display), panel_height = panel_rows(display);
+    if (x >= panel_width || y >= panel_height || y + height <= 0)
         return outcome(display);
     const uint8_t top = y < 0 ? -y : 0;
     const uint8_t bottom = y + height < panel_height ? height : panel_height - y;
     const uint8_t first_row = y + top;
     const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + (x < 0 ? 0 : x);
+    /* A page's rows at once, or a row at once where the controller takes rows. */
+    const uint8_t band = controller_kind(display) == ST7920 ? 1 : 8;
     page_line line;
     line.step = step;
-    for (uint8_t page = first_row / 8, row = top, from = first_row & 7;; page++, from = 0) {
-        const uint8_t room = 8 - from, rows_left = bottom - row;
+    for (uint8_t page = first_row / 8, row = top, from = first_row & 7;;) {
+        const uint8_t room = 8 - from < band ? 8 - from : band, rows_left = bottom - row;
         line.from = from;
-        line.to = rows_left < room ? from + rows_left : 8;
+        line.to = from + (rows_left < room ? rows_left : room);
         /* Every glyph's page line in one stream: an empty one, where no
          * glyph reaches into the panel, is harmless. */
         begin_page(display, page, ram_column, &line);
@@ -958,7 +1274,7 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
          * column to draw. */
         uint16_t hidden = x < 0 ? -x : 0;
         uint8_t column = x < 0 ? 0 : x;
-        for (const char *at = text; column < TESSELON_DISPLAY_COLUMNS;) {
+        for (const char *at = text; column < panel_width;) {
             const uint8_t character = text_in_flash ? pgm_read_byte(at) : *at;
             at++;
             if (!character) /* the string's end */
@@ -968,7 +1284,7 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
                 hidden -= width;
                 continue;
             }
-            const uint8_t left = hidden, room = TESSELON_DISPLAY_COLUMNS - column;
+            const uint8_t left = hidden, room = panel_width - column;
             hidden = 0;
             line.columns = width - left < room ? width - left : room;
             column += line.columns;
@@ -983,6 +1299,8 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
         bus_end(display);
         if ((row += line.to - from) == bottom)
             break;
+        from = line.to & 7; /* on in this page, or from the next one's top */
+        page += !from;
     }
     return outcome(display);
 }

@@ -1,24 +1,30 @@
 /*
  * Display driver for AVR microcontrollers that draws tesselon's bmppic arrays
- * straight from flash on an SSD1306 (128 x 64 or 128 x 32) or an SH1106
- * (128 x 64) module, over I2C or 4-wire SPI. It keeps no frame buffer: the
+ * straight from flash on an SSD1306 (128 x 64 or 128 x 32), SSD1309 or
+ * SH1106 (128 x 64) OLED module over I2C or 4-wire SPI, on a PCD8544
+ * (84 x 48, the Nokia 5110's) over 4-wire SPI, or on an ST7920 (128 x 64)
+ * in its serial mode on the SPI pins. It keeps no frame buffer: the
  * picture's rows of horizontal bytes are turned into the controller's
- * pages of 8 vertical pixels as they are sent. It draws a whole picture,
- * one tile of a sheet of icons or frames, or a line of text with a font
- * that is a sheet of glyphs. Its RAM is the six bytes of one struct
- * tesselon_display.
+ * pages of 8 vertical pixels as they are sent (the ST7920 takes the rows
+ * as they are). It draws a whole picture, one tile of a sheet of icons or
+ * frames, or a line of text with a font that is a sheet of glyphs. Its RAM
+ * is the six bytes of one struct tesselon_display.
  *
  * Controller, height and bus are one panel description in flash, named at
  * the call to init; only the one named is linked into the firmware:
  *
- *   tesselon_display_ssd1306_i2c   tesselon_display_ssd1306_32_i2c
- *   tesselon_display_sh1106_i2c    tesselon_display_ssd1306_spi
- *   tesselon_display_ssd1306_32_spi   tesselon_display_sh1106_spi
+ *   tesselon_display_ssd1306_i2c      tesselon_display_ssd1306_spi
+ *   tesselon_display_ssd1306_32_i2c   tesselon_display_ssd1306_32_spi
+ *   tesselon_display_ssd1309_i2c      tesselon_display_ssd1309_spi
+ *   tesselon_display_sh1106_i2c       tesselon_display_sh1106_spi
+ *   tesselon_display_pcd8544_spi      tesselon_display_st7920_spi
  *
  * Pins: I2C uses the chip's TWI pins (SDA, SCL). SPI uses the chip's MOSI
  * and SCK, keeps its SS an output, and drives CS, D/C and RESET on pins
  * named at init: Arduino pin numbers in a sketch, TESSELON_PIN('B', 2) and
  * the like elsewhere; TESSELON_NO_PIN for a CS or RESET that is not wired.
+ * The SSD1309 and the PCD8544 need their RESET wired. The ST7920 has no
+ * D/C (TESSELON_NO_PIN), and its CS (the module's RS pin) is active high.
  *
  * Every call returns TESSELON_DISPLAY_OK or what kept it from its end;
  * each call tries afresh, whatever the call before returned:
@@ -29,8 +35,10 @@
  *   BUS_BUSY          Wire holds the I2C bus, or keeps a repeated START
  *                     for its next transfer: nothing was sent
  *   ARGUMENT_ERROR    a display init has not set up (the struct must then
- *                     be all zeros, as a global is), no picture, a pin that
- *                     names no pin, a D/C that is TESSELON_NO_PIN
+ *                     be all zeros, as a global is), no panel, no picture,
+ *                     a pin that names no pin, a D/C that is
+ *                     TESSELON_NO_PIN, a RESET that must be wired and is
+ *                     not, a command the controller lacks
  *
  * A picture in flash beyond the first 64 KB, on the ATmega2560, is drawn
  * from its far address (tesselon_display_draw_far); there a pointer that
@@ -51,6 +59,8 @@ extern "C" {
 #define TESSELON_DISPLAY_BUS_BUSY 3
 #define TESSELON_DISPLAY_ARGUMENT_ERROR 4
 
+/* The width of every panel but the PCD8544's 84 columns: tesselon_display_columns
+ * tells a panel's own. */
 #define TESSELON_DISPLAY_COLUMNS 128
 
 /* A line that is not wired: a RESET tied to the board's reset, or a CS tied low. */
@@ -70,8 +80,9 @@ typedef struct tesselon_display {
 } tesselon_display;
 
 extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,
-    tesselon_display_sh1106_i2c, tesselon_display_ssd1306_spi, tesselon_display_ssd1306_32_spi,
-    tesselon_display_sh1106_spi;
+    tesselon_display_ssd1309_i2c, tesselon_display_sh1106_i2c, tesselon_display_ssd1306_spi,
+    tesselon_display_ssd1306_32_spi, tesselon_display_ssd1309_spi, tesselon_display_sh1106_spi,
+    tesselon_display_pcd8544_spi, tesselon_display_st7920_spi;
 
 /* Sets the bus and an I2C panel at address (0x3C or 0x3D) up, clears it and
  * turns it on. */
@@ -85,7 +96,7 @@ uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_disp
 /* What the last call returned. */
 uint8_t tesselon_display_result(const tesselon_display *display);
 
-/* The panel's width and height in pixels (128, and 64 or 32), 0 before init. */
+/* The panel's width and height in pixels (128 x 64, 128 x 32 or 84 x 48), 0 before init. */
 uint8_t tesselon_display_columns(const tesselon_display *display);
 uint8_t tesselon_display_rows(const tesselon_display *display);
 
@@ -96,8 +107,10 @@ uint8_t tesselon_display_clear(tesselon_display *display);
  * Draws a bmppic array from flash with its top left pixel at column x,
  * row y of the panel; both may be any value, negative ones too, and what
  * falls outside the panel is left out. The 1-bits are lit, the 0-bits
- * dark. The controller takes 8 rows a byte, so the rows above and below
- * the picture that share a page with it are darkened within its columns.
+ * dark. The page controllers take 8 rows a byte, so the rows above and
+ * below the picture that share a page with it are darkened within its
+ * columns; the ST7920 takes 16 pixels a word, so the pixels left and right
+ * of the picture that share a word with it are darkened within its rows.
  */
 uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
                               int16_t y);
@@ -137,8 +150,14 @@ uint8_t tesselon_display_draw_text_P(tesselon_display *display, const uint8_t *f
  * draws next to no current. */
 uint8_t tesselon_display_on(tesselon_display *display, uint8_t on);
 
-/* Shows the 0-bits lit and the 1-bits dark (1), or as drawn (0). */
+/* Shows the 0-bits lit and the 1-bits dark (1), or as drawn (0); the
+ * ST7920 has no inverted display and refuses 1. */
 uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted);
+
+/* Sets the contrast, 0 to 255: the OLEDs' contrast, or the PCD8544's
+ * operating voltage (Vop = value / 2; it also powers the PCD8544 up). The
+ * ST7920's contrast is its module's potentiometer: refused. */
+uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value);
 
 #ifdef __cplusplus
 }

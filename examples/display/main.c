@@ -1,11 +1,14 @@
 /*
- * Shows the picture that tesselon made on an SSD1306 or SH1106 OLED.
+ * Shows the picture that tesselon made on an SSD1306, SSD1309 or SH1106
+ * OLED, a PCD8544 (Nokia 5110) or an ST7920 LCD.
  *
  * picture.h is tesselon's output:  tesselon mypicture.bmp > picture.h
  *
- * The panel is chosen at build time: DISPLAY_SH1106 for an SH1106 (else an
- * SSD1306), DISPLAY_ROWS=32 for a 128 x 32 SSD1306, DISPLAY_SPI for 4-wire SPI
- * (else I2C at DISPLAY_ADDRESS, 0x3C unless given). The picture is centred
+ * The panel is chosen at build time: DISPLAY_SH1106, DISPLAY_SSD1309,
+ * DISPLAY_PCD8544 or DISPLAY_ST7920 for those (else an SSD1306),
+ * DISPLAY_ROWS=32 for a 128 x 32 SSD1306, DISPLAY_SPI for 4-wire SPI (else
+ * I2C at DISPLAY_ADDRESS, 0x3C unless given; the PCD8544 and the ST7920
+ * are on the SPI alone). The picture is centred
  * unless PICTURE_X and PICTURE_Y give the panel column and row of its top
  * left pixel. With TILE, only that tile of the picture is drawn: the
  * picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels.
@@ -29,7 +32,15 @@
 #define DISPLAY_ADDRESS 0x3C
 #endif
 
-#if defined(DISPLAY_SH1106) && defined(DISPLAY_SPI)
+#if defined(DISPLAY_PCD8544)
+#define PANEL tesselon_display_pcd8544_spi
+#elif defined(DISPLAY_ST7920)
+#define PANEL tesselon_display_st7920_spi
+#elif defined(DISPLAY_SSD1309) && defined(DISPLAY_SPI)
+#define PANEL tesselon_display_ssd1309_spi
+#elif defined(DISPLAY_SSD1309)
+#define PANEL tesselon_display_ssd1309_i2c
+#elif defined(DISPLAY_SH1106) && defined(DISPLAY_SPI)
 #define PANEL tesselon_display_sh1106_spi
 #elif defined(DISPLAY_SH1106)
 #define PANEL tesselon_display_sh1106_i2c
@@ -54,10 +65,10 @@
 #define SHOWN_HEIGHT pgm_read_byte(&bmppic[1])
 #endif
 #ifndef PICTURE_X
-#define PICTURE_X ((TESSELON_DISPLAY_COLUMNS - (int16_t)SHOWN_WIDTH) / 2)
+#define PICTURE_X ((tesselon_display_columns(&display) - (int16_t)SHOWN_WIDTH) / 2)
 #endif
 #ifndef PICTURE_Y
-#define PICTURE_Y ((DISPLAY_ROWS - (int16_t)SHOWN_HEIGHT) / 2)
+#define PICTURE_Y ((tesselon_display_rows(&display) - (int16_t)SHOWN_HEIGHT) / 2)
 #endif
 
 static tesselon_display display;
@@ -74,7 +85,11 @@ static void blink(void)
 
 int main(void)
 {
-#ifdef DISPLAY_SPI
+#if defined(DISPLAY_ST7920)
+    /* CS (active high) PB2, no D/C, RESET PB0 */
+    uint8_t fault = tesselon_display_init_spi(&display, &PANEL, TESSELON_PIN('B', 2),
+                                              TESSELON_NO_PIN, TESSELON_PIN('B', 0));
+#elif defined(DISPLAY_SPI) || defined(DISPLAY_PCD8544)
     /* CS PB2, D/C PB1, RESET PB0 */
     uint8_t fault = tesselon_display_init_spi(&display, &PANEL, TESSELON_PIN('B', 2),
                                               TESSELON_PIN('B', 1), TESSELON_PIN('B', 0));

@@ -1,0 +1,429 @@
+/* Virtual page-memory controllers: see pagepanel.h. */
+#include "pagepanel.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "avr_ioport.h"
+#include "avr_spi.h"
+#include "avr_twi.h"
+
+static void fail(pagepanel_t *p, const char *format, ...)
+{
+    if (p->fault[0])
+        return; /* the first fault is the one to see */
+    va_list ap;
+    va_start(ap, format);
+    int n = snprintf(p->fault, sizeof p->fault, "%s: ", p->name);
+    vsnprintf(p->fault + n, sizeof p->fault - n, format, ap);
+    va_end(ap);
+}
+
+/* The registers' reset values (the datasheets' command tables). */
+static void reset(pagepanel_t *p)
+{
+    p->page = p->column = p->awaiting = p->arguments = 0;
+    p->display_on = p->reverse = p->entire_on = p->remap = p->scan_reverse = 0;
+    p->start_line = p->offset = 0;
+    p->dc_dc = 1;
+    p->addressing = 2; /* page addressing */
+    p->locked = 0;
+    p->extended = p->vertical = p->mode = p->vop = 0;
+    p->power_down = 1;
+}
+
+void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind)
+{
+    static const char *names[] = {"SH1106", "SSD1309", "PCD8544"};
+    memset(p, 0, sizeof *p);
+    p->avr = avr;
+    p->kind = kind;
+    p->name = names[kind];
+    p->columns = kind == SH1106 ? 132 : kind == SSD1309 ? 128 : 84;
+    p->pages = kind == PCD8544 ? 6 : 8;
+    p->first_visible = kind == SH1106 ? 2 : 0;
+    p->max_clock = kind == SSD1309 ? 10000000 : 4000000;
+    srand(1306);
+    for (int page = 0; page < PAGEPANEL_PAGES; page++)
+        for (int column = 0; column < PAGEPANEL_COLUMNS; column++)
+            p->ram[page][column] = rand();
+    reset(p);
+}
+
+/* ---- The SH1106 ---- */
+
+static void sh1106_argument(pagepanel_t *p, uint8_t command, uint8_t value)
+{
+    switch (command) {
+    case 0xA8: /* multiplex ratio */
+    case 0xD3: /* display offset */
+        if (value > 0x3F)
+            fail(p, "argument 0x%02X of 0x%02X is above 0x3F", value, command);
+        if (command == 0xD3)
+            p->offset = value;
+        break;
+    case 0xAD: /* DC-DC control */
+        if ((value & 0xFE) != 0x8A)
+            fail(p, "argument 0x%02X of 0xAD is not 0x8A or 0x8B", value);
+        p->dc_dc = value & 1;
+        break;
+    case 0xDA: /* common pads */
+        if ((value & 0xEF) != 0x02)
+            fail(p, "argument 0x%02X of 0xDA is not 0x02 or 0x12", value);
+        break;
+    default: /* 0x81 contrast, 0xD5 clock, 0xD9 discharge and pre-charge, 0xDB VCOM: any value */
+        break;
+    }
+}
+
+/* The commands both OLEDs share; whether byte was one. */
+static int oled_command(pagepanel_t *p, uint8_t byte)
+{
+    if (byte <= 0x0F)
+        p->column = (p->column & 0xF0) | byte;
+    else if (byte <= 0x1F)
+        p->column = (p->column & 0x0F) | (byte & 0x0F) << 4;
+    else if (byte >= 0x40 && byte <= 0x7F)
+        p->start_line = byte & 0x3F;
+    else if (byte == 0xA0 || byte == 0xA1)
+        p->remap = byte & 1;
+    else if (byte == 0xA4 || byte == 0xA5)
+        p->entire_on = byte & 1;
+    else if (byte == 0xA6 || byte == 0xA7)
+        p->reverse = byte & 1;
+    else if (byte == 0xAE || byte == 0xAF)
+        p->display_on = byte & 1;
+    else if (byte >= 0xB0 && byte <= 0xB7)
+        p->page = byte & 7;
+    else if (byte == 0xE3)
+        ; /* NOP */
+    else
+        return 0;
+    return 1;
+}
+
+static void sh1106_command(pagepanel_t *p, uint8_t byte)
+{
+    if (byte == 0x81 || byte == 0xA8 || byte == 0xAD || byte == 0xD3 || byte == 0xD5 ||
+        byte == 0xD9 || byte == 0xDA || byte == 0xDB)
+        p->awaiting = byte, p->arguments = 1;
+    else if (byte >= 0x30 && byte <= 0x33)
+        ; /* pump voltage */
+    else if (byte >= 0xC0 && byte <= 0xCF)
+        p->scan_reverse = byte >> 3 & 1;
+    else if (byte == 0xE0 || byte == 0xEE)
+        ; /* read-modify-write start and end */
+    else if (!oled_command(p, byte))
+        fail(p, "0x%02X is no SH1106 command", byte);
+}
+
+/* ---- The SSD1309 ---- */
+
+static void ssd1309_argument(pagepanel_t *p, uint8_t command, uint8_t value)
+{
+    switch (command) {
+    case 0x20: /* addressing mode */
+        if (value > 2)
+            fail(p, "argument 0x%02X of 0x20 is no addressing mode", value);
+        p->addressing = value;
+        break;
+    case 0xA8: /* multiplex ratio: 16 to 64 */
+        if (value < 0x0F || value > 0x3F)
+            fail(p, "argument 0x%02X of 0xA8 is outside 0x0F to 0x3F", value);
+        break;
+    case 0xD3: /* display offset */
+        if (value > 0x3F)
+            fail(p, "argument 0x%02X of 0xD3 is above 0x3F", value);
+        p->offset = value;
+        break;
+    case 0xDA: /* COM pins: A[5:4] */
+        if ((value & 0xCF) != 0x02)
+            fail(p, "argument 0x%02X of 0xDA is not 0x02, 0x12, 0x22 or 0x32", value);
+        break;
+    case 0xFD: /* command lock */
+        if ((value & 0xFB) != 0x12)
+            fail(p, "argument 0x%02X of 0xFD is not 0x12 or 0x16", value);
+        p->locked = value >> 2 & 1;
+        break;
+    default: /* contrast, clock, pre-charge, VCOMH, ranges, scrolling: any value */
+        break;
+    }
+}
+
+/* The SSD1309's commands with the number of their arguments; no 0x8D, as
+ * the SSD1309 has no charge pump. */
+static void ssd1309_command(pagepanel_t *p, uint8_t byte)
+{
+    static const uint8_t with_arguments[][2] = {
+        {0x20, 1}, {0x21, 2}, {0x22, 2}, {0x26, 6}, {0x27, 6}, {0x29, 5}, {0x2A, 5}, {0x81, 1},
+        {0xA3, 2}, {0xA8, 1}, {0xD3, 1}, {0xD5, 1}, {0xD9, 1}, {0xDA, 1}, {0xDB, 1}, {0xFD, 1}};
+    if (p->locked && byte != 0xFD)
+        return; /* locked: all but the unlock is ignored */
+    for (size_t i = 0; i < sizeof with_arguments / sizeof *with_arguments; i++)
+        if (byte == with_arguments[i][0]) {
+            p->awaiting = byte, p->arguments = with_arguments[i][1];
+            return;
+        }
+    if (byte == 0x2E || byte == 0x2F)
+        ; /* scrolling off and on */
+    else if (byte == 0xC0 || byte == 0xC8)
+        p->scan_reverse = byte >> 3 & 1;
+    else if (byte >= 0x18 && byte <= 0x1F)
+        fail(p, "0x%02X: the column's high nibble is above 7", byte);
+    else if (!oled_command(p, byte))
+        fail(p, "0x%02X is no SSD1309 command", byte);
+}
+
+/* ---- The PCD8544 ---- */
+
+/* Its basic (H = 0) and extended (H = 1) instructions; 0x20 to 0x27, the
+ * function set, is in both. */
+static void pcd8544_command(pagepanel_t *p, uint8_t byte)
+{
+    if (byte >= 0x20 && byte <= 0x27) {
+        p->extended = byte & 1;
+        p->vertical = byte >> 1 & 1;
+        p->power_down = byte >> 2 & 1;
+    } else if (byte == 0x00)
+        ; /* NOP */
+    else if (!p->extended) {
+        if ((byte & 0xFA) == 0x08)
+            p->mode = byte & 0x05; /* D in bit 2, E in bit 0 */
+        else if (byte >= 0x40 && byte <= 0x45)
+            p->page = byte & 7;
+        else if (byte >= 0x80 && byte <= 0x80 + 83)
+            p->column = byte & 0x7F;
+        else
+            fail(p, "0x%02X is no PCD8544 instruction (H = 0)", byte);
+    } else if (byte >= 0x80)
+        p->vop = byte & 0x7F;
+    else if (!(byte >= 0x04 && byte <= 0x07) && !(byte >= 0x10 && byte <= 0x17))
+        fail(p, "0x%02X is no PCD8544 instruction (H = 1)", byte);
+}
+
+/* ---- Commands and data ---- */
+
+static void command(pagepanel_t *p, uint8_t byte)
+{
+    if (p->needs_reset) {
+        fail(p, "command 0x%02X before a RES pulse: the registers are undefined", byte);
+        return;
+    }
+    if (p->arguments) {
+        (p->kind == SH1106 ? sh1106_argument : ssd1309_argument)(p, p->awaiting, byte);
+        if (!--p->arguments)
+            p->awaiting = 0;
+    } else if (p->kind == SH1106)
+        sh1106_command(p, byte);
+    else if (p->kind == SSD1309)
+        ssd1309_command(p, byte);
+    else
+        pcd8544_command(p, byte);
+}
+
+/* Page addressing: the column counter runs to the last column and stays in
+ * its page. The PCD8544 goes on to the next bank (or, with V, the next
+ * bank first). */
+static void data(pagepanel_t *p, uint8_t byte)
+{
+    if (p->needs_reset) {
+        fail(p, "data before a RES pulse: the registers are undefined");
+        return;
+    }
+    if (p->awaiting)
+        fail(p, "data while command 0x%02X awaits its argument", p->awaiting);
+    if (p->kind == SSD1309 && p->addressing != 2)
+        fail(p, "data in addressing mode %d: this model knows page addressing alone",
+             p->addressing);
+    if (p->column >= p->columns) {
+        fail(p, "data past column %d in page %d", p->columns - 1, p->page);
+        return;
+    }
+    p->ram[p->page][p->column] = byte;
+    p->written[p->page][p->column] = 1;
+    if (p->kind != PCD8544) {
+        p->column++;
+    } else if (p->vertical) {
+        if (++p->page == p->pages)
+            p->page = 0, p->column = (p->column + 1) % p->columns;
+    } else if (++p->column == p->columns) {
+        p->column = 0, p->page = (p->page + 1) % p->pages;
+    }
+}
+
+/* ---- I2C ---- */
+
+/* A byte of an I2C write: control bytes decide what the next bytes are. */
+static void twi_byte(pagepanel_t *p, uint8_t byte)
+{
+    if (p->control_next) {
+        if (byte & 0x3F)
+            fail(p, "control byte 0x%02X has bits set below D/C", byte);
+        p->data = byte >> 6 & 1;
+        p->single = byte >> 7; /* Co: one byte, then another control byte */
+        p->control_next = 0;
+        return;
+    }
+    if (p->data)
+        data(p, byte);
+    else
+        command(p, byte);
+    p->control_next = p->single;
+}
+
+static void twi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    pagepanel_t *p = param;
+    avr_twi_msg_irq_t message;
+    message.u.v = value;
+    if (message.u.twi.msg & TWI_COND_STOP)
+        p->selected = 0;
+    if (message.u.twi.msg & TWI_COND_START) {
+        p->selected = message.u.twi.addr == p->address << 1; /* a write to us */
+        p->control_next = 1;
+        if (p->selected)
+            avr_raise_irq(p->irq + TWI_IRQ_INPUT,
+                          avr_twi_irq_msg(TWI_COND_ACK, p->address << 1, 1));
+    }
+    if (p->selected && message.u.twi.msg & TWI_COND_WRITE) {
+        avr_raise_irq(p->irq + TWI_IRQ_INPUT, avr_twi_irq_msg(TWI_COND_ACK, p->address << 1, 1));
+        twi_byte(p, message.u.twi.data);
+    }
+}
+
+void pagepanel_connect_twi(pagepanel_t *p, uint8_t address)
+{
+    static const char *names[2] = {"pagepanel.twi.in", "pagepanel.twi.out"};
+    p->address = address;
+    p->irq = avr_alloc_irq(&p->avr->irq_pool, 0, 2, names);
+    avr_irq_register_notify(p->irq + TWI_IRQ_OUTPUT, twi_hook, p);
+    avr_connect_irq(avr_io_getirq(p->avr, AVR_IOCTL_TWI_GETIRQ(0), TWI_IRQ_OUTPUT),
+                    p->irq + TWI_IRQ_OUTPUT);
+    avr_connect_irq(p->irq + TWI_IRQ_INPUT,
+                    avr_io_getirq(p->avr, AVR_IOCTL_TWI_GETIRQ(0), TWI_IRQ_INPUT));
+}
+
+/* ---- SPI ---- */
+
+/* The SPI clock the chip runs at, from SPCR and SPSR. */
+static unsigned long spi_clock(const pagepanel_t *p)
+{
+    const uint8_t spcr = p->avr->data[0x4C], spsr = p->avr->data[0x4D];
+    const unsigned divider = (spcr & 3) == 3 ? 128 : 4u << 2 * (spcr & 3); /* 4, 16, 64, 128 */
+    return p->avr->frequency / (divider >> (spsr & 1));                    /* halved by SPI2X */
+}
+
+static void spi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    pagepanel_t *p = param;
+    if (p->cs)
+        return; /* not selected */
+    const unsigned long clock = spi_clock(p);
+    if (clock > p->spi_clock)
+        p->spi_clock = clock;
+    if (clock > p->max_clock)
+        fail(p, "SPI clock %lu Hz, above its %lu Hz", clock, p->max_clock);
+    if (p->dc)
+        data(p, value);
+    else
+        command(p, value);
+}
+
+static void cs_hook(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    ((pagepanel_t *)param)->cs = value;
+}
+
+static void dc_hook(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    ((pagepanel_t *)param)->dc = value;
+}
+
+static void reset_hook(struct avr_irq_t *irq, uint32_t value, void *param)
+{
+    (void)irq;
+    pagepanel_t *p = param;
+    if (!value) {
+        reset(p);
+        p->needs_reset = 0;
+    }
+}
+
+/* The SSD1309's and the PCD8544's registers are undefined until a pulse on RES. */
+void pagepanel_connect_spi(pagepanel_t *p, int cs_bit, int dc_bit, int reset_bit)
+{
+    p->cs = 1;
+    p->needs_reset = p->kind != SH1106;
+    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_SPI_GETIRQ(0), SPI_IRQ_OUTPUT),
+                            spi_hook, p);
+    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), cs_bit), cs_hook,
+                            p);
+    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), dc_bit), dc_hook,
+                            p);
+    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), reset_bit),
+                            reset_hook, p);
+}
+
+/* ---- The glass ---- */
+
+int pagepanel_width(const pagepanel_t *p) { return p->kind == PCD8544 ? 84 : 128; }
+
+int pagepanel_height(const pagepanel_t *p) { return p->kind == PCD8544 ? 48 : 64; }
+
+/* The RAM bit at column x, row y, as the PCD8544's mode shows it. */
+static int pcd8544_lit(const pagepanel_t *p, int x, int y)
+{
+    if (p->power_down)
+        return 0;
+    const int bit = p->ram[y / 8][x] >> (y % 8) & 1;
+    switch (p->mode) {
+    case 0x04: /* normal */
+        return bit;
+    case 0x05: /* inverse */
+        return !bit;
+    default: /* blank (0x00) or all segments on (0x01) */
+        return p->mode;
+    }
+}
+
+/* The OLEDs: with segment remap, column n drives SEG(last - n); the
+ * glass's left edge is SEG(first visible + 127), and its top row COM0
+ * when the COM scan is reversed. */
+int pagepanel_lit(const pagepanel_t *p, int x, int y)
+{
+    if (p->kind == PCD8544)
+        return pcd8544_lit(p, x, y);
+    if (!p->display_on || !p->dc_dc)
+        return 0;
+    if (p->entire_on)
+        return 1;
+    const int segment = p->first_visible + 127 - x;
+    const int column = p->remap ? p->columns - 1 - segment : segment;
+    const int com = p->scan_reverse ? y : 63 - y;
+    const int row = (com + p->start_line + p->offset) & 63;
+    return (p->ram[row / 8][column] >> (row % 8) & 1) ^ p->reverse;
+}
+
+/* Whether the glass shows the RAM. */
+static int showing(const pagepanel_t *p)
+{
+    if (p->kind == PCD8544)
+        return !p->power_down && (p->mode & 0x04);
+    return p->display_on && p->dc_dc && !p->entire_on;
+}
+
+const char *pagepanel_check(pagepanel_t *p)
+{
+    for (int page = 0; page < p->pages; page++)
+        for (int column = 0; column < p->columns; column++)
+            if (showing(p) && !p->written[page][column])
+                fail(p, "RAM page %d column %d never written: it shows power-up noise", page,
+                     column);
+    return p->fault[0] ? p->fault : NULL;
+}

@@ -1,0 +1,70 @@
+/*
+ * Virtual page-memory controllers for simavr, each written from its
+ * datasheet: the SH1106 (V2.3: 132 x 64 bits of RAM, I2C or 4-wire SPI),
+ * the SSD1309 (128 x 64, I2C or 4-wire SPI) and the PCD8544 (84 x 48 in 6
+ * banks, 4-wire SPI alone). Each takes its own commands with their
+ * arguments on I2C (control bytes with or without the Co bit) or SPI (CS,
+ * D/C, RESET). They are strict: any byte that is no command or argument of
+ * the controller, data past the last column, an SPI clock above the
+ * datasheet's, a byte before the reset pulse a controller needs, and a
+ * glass turned on with RAM never written since power-up (it shows noise
+ * then) are faults, kept in `fault`.
+ */
+#ifndef PAGEPANEL_H
+#define PAGEPANEL_H
+
+#include <stdint.h>
+
+#include "sim_avr.h"
+#include "sim_irq.h"
+
+#define PAGEPANEL_COLUMNS 132
+#define PAGEPANEL_PAGES 8
+
+typedef enum { SH1106, SSD1309, PCD8544 } pagepanel_kind;
+
+typedef struct pagepanel {
+    avr_t *avr;
+    avr_irq_t *irq; /* the part's TWI input and output */
+    pagepanel_kind kind;
+    const char *name;
+    int columns, pages, first_visible; /* the RAM, and its column at the glass's left edge */
+    unsigned long max_clock;           /* the fastest SPI clock the datasheet allows */
+    uint8_t ram[PAGEPANEL_PAGES][PAGEPANEL_COLUMNS];
+    uint8_t written[PAGEPANEL_PAGES][PAGEPANEL_COLUMNS];
+    uint8_t page, column;
+    uint8_t awaiting, arguments; /* the command whose arguments come next, and how many */
+    uint8_t display_on, reverse, entire_on, remap, scan_reverse, start_line, offset, dc_dc;
+    uint8_t addressing, locked;                   /* SSD1309 */
+    uint8_t extended, vertical, power_down, mode; /* PCD8544: H, V, PD, and D and E */
+    uint8_t vop;
+    uint8_t needs_reset; /* its registers are undefined until a RES pulse */
+    /* I2C */
+    uint8_t address, selected, control_next, data, single;
+    /* SPI */
+    uint8_t cs, dc;
+    unsigned long spi_clock; /* the fastest seen, in Hz */
+    char fault[112];
+} pagepanel_t;
+
+/* The controller as at power-up: registers at their reset values, noise in the RAM. */
+void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind);
+
+/* On the chip's TWI at a 7-bit address (the SH1106 and the SSD1309). */
+void pagepanel_connect_twi(pagepanel_t *p, uint8_t address);
+
+/* On the chip's SPI, with CS, D/C and RESET on pins of port B. */
+void pagepanel_connect_spi(pagepanel_t *p, int cs_bit, int dc_bit, int reset_bit);
+
+/* The glass's width and height in pixels: 128 x 64, or the PCD8544's 84 x 48. */
+int pagepanel_width(const pagepanel_t *p);
+int pagepanel_height(const pagepanel_t *p);
+
+/* Whether the glass of the usual module is lit at column x, row y (0, 0
+ * at the top left): the SH1106's shows RAM columns 2 to 129. */
+int pagepanel_lit(const pagepanel_t *p, int x, int y);
+
+/* Looks for noise on the glass; the first fault, or NULL. */
+const char *pagepanel_check(pagepanel_t *p);
+
+#endif
