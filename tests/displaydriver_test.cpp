@@ -376,6 +376,8 @@ TEST_F(Twi, CallsThatCannotBeServed) {
     EXPECT_EQ(tesselon_display_clear(&display), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_on(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_invert(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_contrast(&display, 1), TESSELON_DISPLAY_ARGUMENT_ERROR);
+    EXPECT_EQ(tesselon_display_init_i2c(&display, nullptr, 0x3C), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_rows(&display), 0);
     EXPECT_EQ(tesselon_display_columns(&display), 0);
     EXPECT_TRUE(writes.empty());
@@ -406,26 +408,76 @@ TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
 
 // SPI lines that are not wired: a RESET tied to the board's reset and a CS
 // tied low take nothing; D/C cannot be left out, since commands would then
-// be taken for pixels, and a pin that names no pin is an argument error.
+// be taken for pixels (but on the ST7920, which has none), a RESET the
+// SSD1309 and the PCD8544 need cannot either, and a pin that names no pin
+// is an argument error.
 TEST(Spi, LinesNotWired) {
     SPDR.onwrite = [](std::uint8_t byte) {
         SPSR.value |= _BV(SPIF); // every byte leaves at once
         return byte;
     };
     struct Wiring {
+        const tesselon_display_panel *panel;
         std::uint8_t cs, dc, reset;
         std::uint8_t outcome;
     };
     for (const Wiring &w :
-         {Wiring{spics, spidc, TESSELON_NO_PIN, TESSELON_DISPLAY_OK},
-          Wiring{TESSELON_NO_PIN, spidc, spireset, TESSELON_DISPLAY_OK},
-          Wiring{spics, TESSELON_NO_PIN, spireset, TESSELON_DISPLAY_ARGUMENT_ERROR},
-          Wiring{spics, spidc, TESSELON_PIN('Z', 0), TESSELON_DISPLAY_ARGUMENT_ERROR}}) {
+         {Wiring{&tesselon_display_ssd1306_spi, spics, spidc, TESSELON_NO_PIN, TESSELON_DISPLAY_OK},
+          Wiring{&tesselon_display_ssd1306_spi, TESSELON_NO_PIN, spidc, spireset,
+                 TESSELON_DISPLAY_OK},
+          Wiring{&tesselon_display_ssd1306_spi, spics, TESSELON_NO_PIN, spireset,
+                 TESSELON_DISPLAY_ARGUMENT_ERROR},
+          Wiring{&tesselon_display_ssd1306_spi, spics, spidc, TESSELON_PIN('Z', 0),
+                 TESSELON_DISPLAY_ARGUMENT_ERROR},
+          Wiring{&tesselon_display_ssd1309_spi, spics, spidc, TESSELON_NO_PIN,
+                 TESSELON_DISPLAY_ARGUMENT_ERROR},
+          Wiring{&tesselon_display_pcd8544_spi, spics, spidc, TESSELON_NO_PIN,
+                 TESSELON_DISPLAY_ARGUMENT_ERROR},
+          Wiring{&tesselon_display_st7920_spi, spics, TESSELON_NO_PIN, TESSELON_NO_PIN,
+                 TESSELON_DISPLAY_OK},
+          Wiring{&tesselon_display_st7920_spi, TESSELON_PIN('Z', 0), TESSELON_NO_PIN, spireset,
+                 TESSELON_DISPLAY_ARGUMENT_ERROR}}) {
         tesselon_display display = {};
-        EXPECT_EQ(
-            tesselon_display_init_spi(&display, &tesselon_display_ssd1306_spi, w.cs, w.dc, w.reset),
-            w.outcome)
+        EXPECT_EQ(tesselon_display_init_spi(&display, w.panel, w.cs, w.dc, w.reset), w.outcome)
             << int(w.cs) << " " << int(w.dc) << " " << int(w.reset);
+    }
+    SPDR.onwrite = nullptr;
+}
+
+// Contrast, off and invert as each controller's datasheet has them, on
+// the SPI (the ST7920's each byte a frame of three); what a controller
+// lacks is refused with nothing sent.
+TEST(Spi, ControllerCommands) {
+    std::vector<std::uint8_t> sent;
+    SPDR.onwrite = [&](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        sent.push_back(byte);
+        return byte;
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    const auto call = [&](tesselon_display *display, int which) {
+        sent.clear();
+        const std::uint8_t result = which == 0   ? tesselon_display_contrast(display, 200)
+                                    : which == 1 ? tesselon_display_on(display, 0)
+                                                 : tesselon_display_invert(display, 1);
+        return std::pair(result, sent);
+    };
+    const std::uint8_t ok = TESSELON_DISPLAY_OK, refused = TESSELON_DISPLAY_ARGUMENT_ERROR;
+    for (const auto &[panel, contrast, off, invert] :
+         {std::tuple(&tesselon_display_ssd1309_spi, std::pair(ok, Bytes{0x81, 200}),
+                     std::pair(ok, Bytes{0xAE}), std::pair(ok, Bytes{0xA7})),
+          std::tuple(&tesselon_display_pcd8544_spi, std::pair(ok, Bytes{0x21, 0x80 | 100, 0x20}),
+                     std::pair(ok, Bytes{0x24}), std::pair(ok, Bytes{0x0D})),
+          std::tuple(&tesselon_display_st7920_spi, std::pair(refused, Bytes{}),
+                     std::pair(ok, Bytes{0xF8, 0x00, 0x80}), std::pair(refused, Bytes{}))}) {
+        tesselon_display display = {};
+        ASSERT_EQ(tesselon_display_init_spi(
+                      &display, panel, spics,
+                      panel == &tesselon_display_st7920_spi ? TESSELON_NO_PIN : spidc, spireset),
+                  TESSELON_DISPLAY_OK);
+        EXPECT_EQ(call(&display, 0), contrast);
+        EXPECT_EQ(call(&display, 1), off);
+        EXPECT_EQ(call(&display, 2), invert);
     }
     SPDR.onwrite = nullptr;
 }
