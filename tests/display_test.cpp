@@ -416,7 +416,9 @@ std::vector<SketchCase> sketchcases() {
          {library + "examples/Picture", library + "examples/TwoPictures",
           std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/WireBeside",
           library + "examples/PictureSPI", library + "examples/Picture128x32",
-          library + "examples/Animation", library + "examples/Frames", library + "examples/Text"})
+          library + "examples/Animation", library + "examples/Frames", library + "examples/Text",
+          library + "examples/PictureSSD1309", library + "examples/PictureNokia5110",
+          library + "examples/PictureST7920"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
@@ -428,6 +430,9 @@ std::vector<SketchCase> sketchcases() {
     cases[20].glass = "";                      // Animation
     cases[24].glass = "";                      // Frames
     cases[28].glass = "";                      // Text
+    cases[32].glass = "-controller ssd1309 -spi";
+    cases[36].glass = "-controller pcd8544";
+    cases[40].glass = "-controller st7920";
     // A picture beyond the first 64 KB of flash: the Mega's alone.
     cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/FarPictures",
                      "arduino:avr:mega:cpu=atmega2560", "-mcu atmega2560 -uart uart.txt"});
@@ -491,8 +496,11 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
     const auto header = [&](const char *file) {
         return pixelsofheader(readfile(sketch + "/" + file));
     };
-    if (name == "Picture" || name == "PictureSPI") {
+    if (name == "Picture" || name == "PictureSPI" || name == "PictureSSD1309" ||
+        name == "PictureST7920") {
         expectglass(glass, 64, header("picture.h"), 56, 24);
+    } else if (name == "PictureNokia5110") {
+        expectglass(glass, 48, header("picture.h"), 34, 16);
     } else if (name == "Picture128x32") {
         expectglass(glass, 32, header("picture.h"), 56, 8);
     } else if (name == "Animation" || name == "Frames") { // whichever frame is due, whole
@@ -553,7 +561,10 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
           std::pair("examples/Frames/ball2.h", "ball2.bmp"),
           std::pair("examples/Frames/ball3.h", "ball3.bmp"),
           std::pair("examples/Text/font6x7.h", "font6x7.bmp"),
-          std::pair("examples/Text/picture.h", "smiley.bmp")}) {
+          std::pair("examples/Text/picture.h", "smiley.bmp"),
+          std::pair("examples/PictureSSD1309/picture.h", "smiley.bmp"),
+          std::pair("examples/PictureNokia5110/picture.h", "smiley.bmp"),
+          std::pair("examples/PictureST7920/picture.h", "smiley.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);

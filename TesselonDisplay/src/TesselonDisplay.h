@@ -18,8 +18,9 @@
  * I2C master won the bus), BUS_BUSY (Wire holds the bus, or keeps a
  * repeated START for its next transfer: nothing was sent) or
  * ARGUMENT_ERROR (a call before begin, no picture, a pin that is no pin, a
- * D/C that is NO_PIN). Each call tries afresh. What a sketch does not call
- * costs it no flash.
+ * D/C that is NO_PIN, a RESET that must be wired and is not, a panel on a
+ * bus it lacks, a call its controller lacks). Each call tries afresh. What
+ * a sketch does not call costs it no flash.
  */
 #ifndef TESSELONDISPLAY_H
 #define TESSELONDISPLAY_H
@@ -57,16 +58,33 @@ class TesselonDisplay
     // Wire. The PCD8544 and the ST7920 have no I2C: false.
     bool beginI2C(Panel panel, uint8_t address = 0x3C)
     {
-        return done(tesselon_display_init_i2c(&display_, i2cPanel(panel), address));
+        return done(
+            tesselon_display_init_i2c(&display_,
+                                      panel == SSD1306_128x64   ? &tesselon_display_ssd1306_i2c
+                                      : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_i2c
+                                      : panel == SH1106_128x64  ? &tesselon_display_sh1106_i2c
+                                      : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_i2c
+                                                                : nullptr,
+                                      address));
     }
 
     // The same on the SPI, with the Arduino pin numbers of CS, D/C and
     // RESET; CS and RESET may be NO_PIN, but for the SSD1309's and the
     // PCD8544's RESET, which must be wired. The ST7920 has no D/C (NO_PIN),
     // and its CS, the module's RS pin, is active high.
-    bool beginSPI(Panel panel, uint8_t cs, uint8_t dc, uint8_t reset)
+    // (Inlined into the sketch, so that the compiler picks the one panel
+    // before linking: else every SPI panel's code would come along.)
+    __attribute__((always_inline)) bool beginSPI(Panel panel, uint8_t cs, uint8_t dc, uint8_t reset)
     {
-        return done(tesselon_display_init_spi(&display_, spiPanel(panel), cs, dc, reset));
+        return done(
+            tesselon_display_init_spi(&display_,
+                                      panel == SSD1306_128x64   ? &tesselon_display_ssd1306_spi
+                                      : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_spi
+                                      : panel == SH1106_128x64  ? &tesselon_display_sh1106_spi
+                                      : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_spi
+                                      : panel == PCD8544_84x48  ? &tesselon_display_pcd8544_spi
+                                                                : &tesselon_display_st7920_spi,
+                                      cs, dc, reset));
     }
 
     // Turns every pixel off.
@@ -146,26 +164,6 @@ class TesselonDisplay
 
   private:
     static bool done(uint8_t result) { return result == TESSELON_DISPLAY_OK; }
-
-    // The panel's description for the bus, nullptr for none; a sketch's
-    // constant panel leaves only its own in the firmware.
-    static const tesselon_display_panel *i2cPanel(Panel panel)
-    {
-        return panel == SSD1306_128x64   ? &tesselon_display_ssd1306_i2c
-               : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_i2c
-               : panel == SH1106_128x64  ? &tesselon_display_sh1106_i2c
-               : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_i2c
-                                         : nullptr;
-    }
-    static const tesselon_display_panel *spiPanel(Panel panel)
-    {
-        return panel == SSD1306_128x64   ? &tesselon_display_ssd1306_spi
-               : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_spi
-               : panel == SH1106_128x64  ? &tesselon_display_sh1106_spi
-               : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_spi
-               : panel == PCD8544_84x48  ? &tesselon_display_pcd8544_spi
-                                         : &tesselon_display_st7920_spi;
-    }
 
     tesselon_display display_ = {}; // all zeros until begin, in a function too
 };
