@@ -759,30 +759,36 @@ static void st7920_send(tesselon_display *display, const uint8_t *bytes, uint8_t
         st7920_frame(display, sync, NEXT_BYTE(bytes, flash));
 }
 
-/* A pixel into the byte under way; a full byte is sent. */
-static void st7920_pixel(tesselon_display *display, uint8_t lit)
+/* A pixel into the byte under way, pixels (behind its marker bit), and
+ * the byte under way after it: a full byte is sent. The byte under way
+ * stays in a register while a row's pixels go in, and in pins between
+ * calls. */
+INLINE uint8_t st7920_pixel(tesselon_display *display, uint8_t pixels, uint8_t lit)
 {
-    const uint8_t pixels = display->pins[ST7920_PIXELS];
-    display->pins[ST7920_PIXELS] = (uint8_t)(pixels << 1 | lit);
-    if (pixels & 0x80) {
-        st7920_frame(display, ST7920_DATA, display->pins[ST7920_PIXELS]);
-        display->pins[ST7920_PIXELS] = NO_PIXELS;
-        display->pins[ST7920_STATE] ^= LOW_BYTE_DUE;
-    }
+    const uint8_t full = pixels & 0x80;
+    pixels = (uint8_t)(pixels << 1 | lit);
+    if (!full)
+        return pixels;
+    st7920_frame(display, ST7920_DATA, pixels);
+    display->pins[ST7920_STATE] ^= LOW_BYTE_DUE;
+    return NO_PIXELS;
 }
 
-/* Dark pixels to the end of the word under way, which takes its two
- * bytes whole. */
-static void st7920_finish_word(tesselon_display *display)
+/* The word under way's dark pixels to its end, which takes its two bytes
+ * whole; then count dark pixels more. */
+static void st7920_dark(tesselon_display *display, uint8_t count)
 {
-    while (!FAILED(display->state) && (display->pins[ST7920_PIXELS] != NO_PIXELS ||
-                                       display->pins[ST7920_STATE] & LOW_BYTE_DUE))
-        st7920_pixel(display, 0);
+    uint8_t pixels = display->pins[ST7920_PIXELS];
+    while (pixels != NO_PIXELS || display->pins[ST7920_STATE] & LOW_BYTE_DUE)
+        pixels = st7920_pixel(display, pixels, 0);
+    for (; count; count--)
+        pixels = st7920_pixel(display, pixels, 0);
+    display->pins[ST7920_PIXELS] = pixels;
 }
 
 static void st7920_end(tesselon_display *display)
 {
-    st7920_finish_word(display);
+    st7920_dark(display, 0);
     pin_write(display->pins[CS], 0, 0);
 }
 
@@ -796,13 +802,15 @@ static void st7920_row_pixels(tesselon_display *display, const page_line *line, 
         byte += (uint16_t)(row - line->from) * line->step;
         bits = FLASH_BYTE(byte) << line->skip;
     }
+    uint8_t pixels = display->pins[ST7920_PIXELS];
     for (uint8_t count = line->columns; count; count--, left--, bits <<= 1) {
         if (!left) {
             bits = lit ? FLASH_BYTE(++byte) : 0;
             left = 8;
         }
-        st7920_pixel(display, bits >> 7);
+        pixels = st7920_pixel(display, pixels, bits >> 7);
     }
+    display->pins[ST7920_PIXELS] = pixels;
 }
 
 /*
@@ -825,13 +833,12 @@ static void st7920_send_line(tesselon_display *display, page_line *line)
         first = 0, last = 8;
     for (uint8_t row = first; row < last; row++) {
         if (row != first || !(display->pins[ST7920_STATE] & ROW_UNDER_WAY)) {
-            st7920_finish_word(display);
             display->pins[ST7920_STATE] |= ROW_UNDER_WAY;
             const uint8_t y = page_row + row;
+            st7920_dark(display, 0); /* the row before to its word's end */
             st7920_frame(display, ST7920_INSTRUCTION, 0x80 | (y & 31));
             st7920_frame(display, ST7920_INSTRUCTION, 0x80 | (column >> 4) | (y & 32) >> 2);
-            for (uint8_t dark = column & 15; dark; dark--)
-                st7920_pixel(display, 0);
+            st7920_dark(display, column & 15);
         }
         st7920_row_pixels(display, line, row);
         if (FAILED(display->state))
