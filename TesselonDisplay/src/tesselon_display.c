@@ -1265,8 +1265,9 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
     const uint8_t bottom = y + height < panel_height ? height : panel_height - y;
     const uint8_t first_row = y + top;
     const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + (x < 0 ? 0 : x);
-    /* A page's rows at once, or a row at once where the controller takes rows. */
-    const uint8_t band = controller_kind(display) == ST7920 ? 1 : 8;
+    /* A page's rows at once, or a row at once on the ST7920, which takes rows
+     * (its kind the one with bit 1 set). */
+    const uint8_t band = pgm_read_byte(&display->panel->setting) & ST7920 << KIND_SHIFT ? 1 : 8;
     page_line line;
     line.step = step;
     for (uint8_t page = first_row / 8, row = top, from = first_row & 7;;) {

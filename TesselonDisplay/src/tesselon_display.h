@@ -76,7 +76,9 @@ typedef struct tesselon_display_panel tesselon_display_panel;
 typedef struct tesselon_display {
     const tesselon_display_panel *panel; /* in flash */
     uint8_t state;                       /* the call's result, a byte on its way */
-    uint8_t pins[3]; /* I2C: address to write, control byte, TWCR as found; SPI: CS, D/C, RESET */
+    /* I2C: address to write, control byte, TWCR as found; SPI: CS, D/C, RESET
+     * (the ST7920: CS, then its stream's state and pixels under way) */
+    uint8_t pins[3];
 } tesselon_display;
 
 extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,
