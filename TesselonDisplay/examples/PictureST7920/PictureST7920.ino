@@ -4,8 +4,8 @@
 //   tesselon mypicture.bmp > picture.h
 //
 // Wiring (module pin: board pin):
-//   GND: GND          VCC: 5 V          V0: the module's contrast (its
-//                                       potentiometer; setContrast has none)
+//   GND: GND          VCC: 5 V on most modules (see yours)
+//   V0: the module's contrast, its potentiometer (setContrast has none)
 //   PSB: GND, which chooses the serial mode
 //   RS: 10            this is CS in serial mode, and it is active high
 //   R/W: MOSI         E: SCK            (Uno, Nano: 11 and 13; Mega: 51
