@@ -91,6 +91,7 @@ typedef struct display_bus {
 #define SPI_CLOCK_BITS 0x03
 #define KIND_SHIFT 2
 enum { OLED, PCD8544, ST7920, KIND = 0x03 };
+#define KIND_OF(kind) ((kind) << KIND_SHIFT)
 #define NEEDS_RESET 0x10
 
 struct tesselon_display_panel {
@@ -941,31 +942,33 @@ static const uint8_t st7920_setup[] LOW_FLASH(st7920_setup) = {
 };
 
 /* A panel: its glass, its bus, its controller's set-up, RAM and clock. */
-#define PANEL(name, columns, rows, bus, setup, on, first, ram_columns, clock, kind)                \
+#define PANEL(name, columns, rows, bus, setup, on, first, ram_columns, clock, flags)               \
     const tesselon_display_panel name LOW_FLASH(name) = {                                          \
         {bus}, columns,      rows,                                                                 \
         setup, sizeof setup, on,                                                                   \
-        first, ram_columns,  SPI_RATE(clock) | (kind) << KIND_SHIFT}
+        first, ram_columns,  SPI_RATE(clock) | (flags)}
 
 PANEL(tesselon_display_ssd1306_i2c, 128, 64, I2C_BUS, ssd1306_setup, 0xAF, 0, 128, 10000000UL,
-      OLED);
+      KIND_OF(OLED));
 PANEL(tesselon_display_ssd1306_32_i2c, 128, 32, I2C_BUS, ssd1306_32_setup, 0xAF, 0, 128, 10000000UL,
-      OLED);
+      KIND_OF(OLED));
 PANEL(tesselon_display_ssd1309_i2c, 128, 64, I2C_BUS, ssd1309_setup, 0xAF, 0, 128, 10000000UL,
-      OLED | NEEDS_RESET >> KIND_SHIFT);
+      KIND_OF(OLED) | NEEDS_RESET);
 /* The SH1106's 132 RAM columns: the usual 128-pixel glass shows 2 to 129. */
-PANEL(tesselon_display_sh1106_i2c, 128, 64, I2C_BUS, sh1106_setup, 0xAF, 2, 132, 4000000UL, OLED);
+PANEL(tesselon_display_sh1106_i2c, 128, 64, I2C_BUS, sh1106_setup, 0xAF, 2, 132, 4000000UL,
+      KIND_OF(OLED));
 PANEL(tesselon_display_ssd1306_spi, 128, 64, SPI_BUS, ssd1306_setup, 0xAF, 0, 128, 10000000UL,
-      OLED);
+      KIND_OF(OLED));
 PANEL(tesselon_display_ssd1306_32_spi, 128, 32, SPI_BUS, ssd1306_32_setup, 0xAF, 0, 128, 10000000UL,
-      OLED);
+      KIND_OF(OLED));
 PANEL(tesselon_display_ssd1309_spi, 128, 64, SPI_BUS, ssd1309_setup, 0xAF, 0, 128, 10000000UL,
-      OLED | NEEDS_RESET >> KIND_SHIFT);
-PANEL(tesselon_display_sh1106_spi, 128, 64, SPI_BUS, sh1106_setup, 0xAF, 2, 132, 4000000UL, OLED);
+      KIND_OF(OLED) | NEEDS_RESET);
+PANEL(tesselon_display_sh1106_spi, 128, 64, SPI_BUS, sh1106_setup, 0xAF, 2, 132, 4000000UL,
+      KIND_OF(OLED));
 PANEL(tesselon_display_pcd8544_spi, 84, 48, PCD8544_BUS, pcd8544_setup, 0x0C, 0, 84, 4000000UL,
-      PCD8544 | NEEDS_RESET >> KIND_SHIFT);
+      KIND_OF(PCD8544) | NEEDS_RESET);
 PANEL(tesselon_display_st7920_spi, 128, 64, ST7920_BUS, st7920_setup, 0x36, 0, 128, 2500000UL,
-      ST7920);
+      KIND_OF(ST7920));
 
 /* ---- Drawing ---- */
 
@@ -1267,7 +1270,7 @@ static uint8_t draw_text_at(tesselon_display *display, flash_place font, uint8_t
     const uint8_t ram_column = pgm_read_byte(&display->panel->first_column) + (x < 0 ? 0 : x);
     /* A page's rows at once, or a row at once on the ST7920, which takes rows
      * (its kind the one with bit 1 set). */
-    const uint8_t band = pgm_read_byte(&display->panel->setting) & ST7920 << KIND_SHIFT ? 1 : 8;
+    const uint8_t band = pgm_read_byte(&display->panel->setting) & KIND_OF(ST7920) ? 1 : 8;
     page_line line;
     line.step = step;
     for (uint8_t page = first_row / 8, row = top, from = first_row & 7;;) {

@@ -13,6 +13,9 @@
 //   CLK: SCK          DIN: MOSI         (Uno, Nano: 13 and 11; Mega: 52
 //                                        and 51; Leonardo: the ICSP header)
 //   CE or SCE: 10     DC: 9             RST: 8
+// (The module pin names differ between makers, and the boards' SPI pin
+// numbers are the usual ones: neither is checked here on a module or a
+// board; the sketch was run on a simulated Uno and panel.)
 // RST must be wired: the PCD8544's registers and memory are undefined
 // until a reset pulse, and begin refuses NO_PIN here.
 //

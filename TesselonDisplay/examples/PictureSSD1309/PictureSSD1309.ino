@@ -8,6 +8,9 @@
 //   SCK or D0: SCK    SDA or D1: MOSI   (Uno, Nano: 13 and 11; Mega: 52
 //                                        and 51; Leonardo: the ICSP header)
 //   CS: 10            DC: 9             RES: 8
+// (The module pin names differ between makers, and the boards' SPI pin
+// numbers are the usual ones: neither is checked here on a module or a
+// board; the sketch was run on a simulated Uno and panel.)
 // RES must be wired: the SSD1309's registers are undefined until a reset
 // pulse, and begin refuses NO_PIN here. Moved to I2C (its resistors
 // resoldered), the module answers at 0x3C or 0x3D: beginI2C, with RES

@@ -12,6 +12,9 @@
 //                                        and 52; Leonardo: the ICSP header)
 //   RST: 8, or NO_PIN with RST left to the module's own power-up reset
 //   BLA, BLK: the backlight, per its module
+// (The module pin names differ between makers, and the boards' SPI pin
+// numbers are the usual ones: neither is checked here on a module or a
+// board; the sketch was run on a simulated Uno and panel.)
 // There is no D/C: NO_PIN. Nothing can be read back from the module, so
 // the driver waits 72 us after each byte: a full screen takes about 100 ms.
 // begin fails only for a pin that is no pin: then the LED blinks (on an
