@@ -16,7 +16,7 @@
 // numbers are the usual ones: neither is checked here on a module or a
 // board; the sketch was run on a simulated Uno and panel.)
 // There is no D/C: NO_PIN. Nothing can be read back from the module, so
-// the driver waits 72 us after each byte: a full screen takes about 100 ms.
+// the driver waits 72 us after each byte: a full screen takes about 120 ms.
 // begin fails only for a pin that is no pin: then the LED blinks (on an
 // Uno pin 13 is the SPI's clock as well, which the module ignores while
 // RS is low).
