@@ -82,7 +82,7 @@ set(CPACK_SOURCE_IGNORE_FILES
     "^${source}/[.]git(/|$)"
     "^${source}/build[^/]*/"
     "^${source}/out/"
-    "^${source}/examples/[^/]+/(picture[.](h|h[.]part|elf|hex)|options|tesselon_display[.]o|display[.](elf|hex|png|ppm|txt)|simpanel)$"
+    "^${source}/examples/[^/]+/(picture[.](h|h[.]part|elf|hex)|options|driver/[^/]+[.]o|display[.](elf|hex|png|ppm|txt)|simpanel)$"
     "/node_modules/"
     "/__pycache__/"
     "~$")

@@ -6,6 +6,14 @@
 // driver itself is compiled here as C++, so that its registers are the
 // stand-ins of avrhost/avr/io.h.
 #include "avr/io.h"
+// The driver's rooms, one program here as on the chip.
+#include "bus_spi.c"
+#include "bus_twi.c"
+#include "controller_oled.c"
+#include "controller_pcd8544.c"
+#include "controller_st7920.c"
+#include "page_bytes.c"
+#include "pins.c"
 #include "tesselon_display.c"
 
 #include <gtest/gtest.h>

@@ -76,9 +76,21 @@ typedef struct tesselon_display_panel tesselon_display_panel;
 typedef struct tesselon_display {
     const tesselon_display_panel *panel; /* in flash */
     uint8_t state;                       /* the call's result, a byte on its way */
-    /* I2C: address to write, control byte, TWCR as found; SPI: CS, D/C, RESET
-     * (the ST7920: CS, then its stream's state and pixels under way) */
-    uint8_t pins[3];
+    union {                              /* what the panel's bus keeps, three bytes */
+        struct {
+            uint8_t address;  /* shifted, to write to */
+            uint8_t control;  /* the stream's control byte */
+            uint8_t as_found; /* TWCR's idle bits as the TWI was found */
+        } i2c;
+        struct {
+            uint8_t cs, dc, reset;
+        } spi;
+        struct {
+            uint8_t cs;     /* as on the SPI; D/C and RESET are free after init */
+            uint8_t stream; /* the stream's state */
+            uint8_t pixels; /* the byte under way, behind a marker bit */
+        } st7920;
+    } bus;
 } tesselon_display;
 
 extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,

@@ -21,6 +21,9 @@ struct HostRegister {
 };
 
 extern HostRegister TWBR, TWSR, TWDR, TWCR, SPCR, SPSR, SPDR, SREG;
+// The chip has a TWI and an SPI, as the driver tells by these names.
+#define TWCR TWCR
+#define SPCR SPCR
 extern volatile std::uint8_t hostio[64];
 
 #define _SFR_IO8(address) (hostio[address])

@@ -1,0 +1,134 @@
+/* The OLED controllers SSD1306, SSD1309 and SH1106: their set-ups, their
+ * commands and their panels. */
+#include "tesselon_driver.h"
+
+#if TD_HAS_TWI || TD_HAS_SPI /* the buses these controllers are on */
+
+/* Every register a firmware before may have changed is set, as a module
+ * without a reset line (and one whose RESET is not wired) keeps them over
+ * a restart of the chip: the glass after begin is the same after a cold
+ * start and a warm one. Normal display and display on follow once the
+ * RAM is cleared. */
+#define SSD1306_SETUP(rows, com_pins, contrast)                                                    \
+    0xAE,               /* display off */                                                          \
+        0x2E,           /* scrolling off, which must come before the RAM is written */             \
+        0xD5, 0x80,     /* clock: divide by 1, oscillator at its reset value */                    \
+        0xA8, rows - 1, /* multiplex ratio */                                                      \
+        0xD3, 0x00,     /* display offset 0 */                                                     \
+        0x8D, 0x14,     /* charge pump on at display on: the panel's voltage from 3.3 V */         \
+        0x20, 0x02,     /* page addressing, as the SH1106 has it */                                \
+        0xA1,           /* segment remap: column 127 to SEG0 */                                    \
+        0xC8,           /* COM scan from COM[N-1] to COM0 */                                       \
+        0xDA, com_pins, /* COM pins: alternative (0x12) or sequential (0x02) */                    \
+        0x81, contrast, /* contrast */                                                             \
+        0xD9, 0xF1,     /* discharge 1 clock, pre-charge 15 clocks, for the charge pump */         \
+        0xDB, 0x20,     /* VCOMH deselect level: 0.77 VCC */                                       \
+        0x40,           /* start line 0 */                                                         \
+        0xA4            /* show the RAM; simavr 1.6 takes it for 0x40's argument, harmless as it   \
+                           is the reset state (on the chip 0x40 has none) */
+
+static const uint8_t ssd1306_setup[] TD_LOW_FLASH(ssd1306_setup) =
+    TD_SETUP(SSD1306_SETUP(64, 0x12, 0xCF));
+static const uint8_t ssd1306_32_setup[] TD_LOW_FLASH(ssd1306_32_setup) =
+    TD_SETUP(SSD1306_SETUP(32, 0x02, 0x8F));
+
+/* The SSD1309 has the SSD1306's commands but for the charge pump: its
+ * module supplies the panel's voltage. The timings are its reset values. */
+static const uint8_t ssd1309_setup[] TD_LOW_FLASH(ssd1309_setup) = TD_SETUP(
+    0xAE,       /* display off */
+    0xFD, 0x12, /* commands unlocked: the reset state */
+    0x2E,       /* scrolling off */
+    0xD5, 0x70, /* clock: divide by 1, oscillator at its reset value */
+    0xA8, 0x3F, /* multiplex ratio: 64 rows */
+    0xD3, 0x00, /* display offset 0 */
+    0x40,       /* start line 0 */
+    0x20, 0x02, /* page addressing */
+    0xA1,       /* segment remap: column 127 to SEG0 */
+    0xC8,       /* COM scan from COM63 to COM0 */
+    0xDA, 0x12, /* COM pins: alternative configuration */
+    0x81, 0x7F, /* contrast: the reset value */
+    0xD9, 0x22, /* discharge 2 clocks, pre-charge 2 clocks: the reset value */
+    0xDB, 0x34, /* VCOMH deselect level: 0.78 VCC, the reset value */
+    0xA4        /* show the RAM */
+);
+
+/* The SH1106 has no addressing modes, no scrolling but its start line, and
+ * no charge pump command. */
+static const uint8_t sh1106_setup[] TD_LOW_FLASH(sh1106_setup) = TD_SETUP(
+    0xAE,       /* display off */
+    0xEE,       /* out of read-modify-write mode */
+    0xD5, 0x50, /* clock: divide by 1, oscillator at its reset value */
+    0xA8, 0x3F, /* multiplex ratio: 64 rows */
+    0xD3, 0x00, /* display offset 0 */
+    0x40,       /* start line 0 */
+    0xAD, 0x8B, /* DC-DC converter on at display on */
+    0x32,       /* its output: 8.0 V, the reset value */
+    0xA1,       /* segment remap: column 131 to SEG0 */
+    0xC8,       /* COM scan from COM63 to COM0 */
+    0xDA, 0x12, /* COM pads: alternative configuration */
+    0x81, 0x80, /* contrast: the reset value */
+    0xD9, 0x22, /* discharge 2 clocks, pre-charge 2 clocks: the reset value */
+    0xDB, 0x35, /* VCOM deselect level: the reset value */
+    0xA4        /* show the RAM */
+);
+
+/* Page addressing: the page, then the column's low and high nibbles,
+ * built in the line's room, free until its page bytes are sent. */
+static uint8_t oled_address(td_page_line *line)
+{
+    const uint8_t column = line->column;
+    line->out[0] = 0xB0 | line->page;
+    line->out[1] = column & 15;
+    line->out[2] = 0x10 | column >> 4;
+    return 3;
+}
+
+/* An OLED controller with its set-up: the same commands on every one. */
+#define OLED(setup_bytes, reset_needed)                                                            \
+    {                                                                                              \
+        .setup = setup_bytes,                                                                      \
+        .address = oled_address,                                                                   \
+        .commands = {.normal = 0xA6, .on = 0xAF, .inverted = 0xA7, .off = 0xAE},                   \
+        .contrast = {.command = 0x81, .shift = 0, .base = 0, .tail = 0}, .text_rows = 8,           \
+        .needs_reset = reset_needed                                                                \
+    }
+
+/* The SSD1306 and the SSD1309 show RAM columns 0 to 127; the SH1106 has
+ * 132, and the usual 128-pixel glass shows 2 to 129. The SSD1309's
+ * registers are undefined until a reset pulse. */
+#define SSD1306_64(bus)                                                                            \
+    {                                                                                              \
+        .stream = bus, .controller = OLED(ssd1306_setup, 0), .columns = 128, .rows = 64,           \
+        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
+    }
+#define SSD1306_32(bus)                                                                            \
+    {                                                                                              \
+        .stream = bus, .controller = OLED(ssd1306_32_setup, 0), .columns = 128, .rows = 32,        \
+        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
+    }
+#define SSD1309_64(bus)                                                                            \
+    {                                                                                              \
+        .stream = bus, .controller = OLED(ssd1309_setup, 1), .columns = 128, .rows = 64,           \
+        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
+    }
+#define SH1106_64(bus)                                                                             \
+    {                                                                                              \
+        .stream = bus, .controller = OLED(sh1106_setup, 0), .columns = 128, .rows = 64,            \
+        .first_column = 2, .ram_columns = 132, .spi_clock = TD_SPI_CLOCK(4000000UL)                \
+    }
+
+#if TD_HAS_TWI
+TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(TD_TWI_STREAM);
+TD_PANEL(tesselon_display_ssd1306_32_i2c) = SSD1306_32(TD_TWI_STREAM);
+TD_PANEL(tesselon_display_ssd1309_i2c) = SSD1309_64(TD_TWI_STREAM);
+TD_PANEL(tesselon_display_sh1106_i2c) = SH1106_64(TD_TWI_STREAM);
+#endif
+
+#if TD_HAS_SPI
+TD_PANEL(tesselon_display_ssd1306_spi) = SSD1306_64(TD_SPI_STREAM);
+TD_PANEL(tesselon_display_ssd1306_32_spi) = SSD1306_32(TD_SPI_STREAM);
+TD_PANEL(tesselon_display_ssd1309_spi) = SSD1309_64(TD_SPI_STREAM);
+TD_PANEL(tesselon_display_sh1106_spi) = SH1106_64(TD_SPI_STREAM);
+#endif
+
+#endif

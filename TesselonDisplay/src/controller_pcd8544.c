@@ -1,0 +1,44 @@
+/* The PCD8544, the Nokia 5110's controller: its set-up, its addressing and
+ * its panel, on the SPI. Its banks of 84 bytes are pages. */
+#include "tesselon_driver.h"
+
+#if TD_HAS_SPI
+
+/* After its reset pulse. Its operating voltage suits one module and not
+ * another: setContrast sets it. */
+static const uint8_t pcd8544_setup[] TD_LOW_FLASH(pcd8544_setup) = TD_SETUP(
+    0x21, /* extended instructions, horizontal addressing, powered up */
+    0xC0, /* operating voltage: Vop 64, 6.9 V */
+    0x04, /* temperature coefficient 0 */
+    0x13, /* bias 1:48, for its 48 rows */
+    0x20, /* back to the basic instructions */
+    0x08  /* display blank; normal display (0x0C) turns it on */
+);
+
+/* A page is its Y (the bank), a RAM column its X. */
+static uint8_t pcd8544_address(td_page_line *line)
+{
+    line->out[0] = 0x40 | line->page;
+    line->out[1] = 0x80 | line->column;
+    return 2;
+}
+
+/* Powered up and down for on and off; normal and inverted display. The
+ * contrast is its operating voltage, Vop = value / 2, set among the
+ * extended instructions, which also power it up. */
+TD_PANEL(tesselon_display_pcd8544_spi) = {
+    .stream = TD_SPI_STREAM,
+    .controller = {.setup = pcd8544_setup,
+                   .address = pcd8544_address,
+                   .commands = {.normal = 0x0C, .on = 0x20, .inverted = 0x0D, .off = 0x24},
+                   .contrast = {.command = 0x21, .shift = 1, .base = 0x80, .tail = 0x20},
+                   .text_rows = 8,
+                   .needs_reset = 1},
+    .columns = 84,
+    .rows = 48,
+    .first_column = 0,
+    .ram_columns = 84,
+    .spi_clock = TD_SPI_CLOCK(4000000UL),
+};
+
+#endif

@@ -1,0 +1,196 @@
+/* The ST7920 in its serial mode on the chip's SPI: its framing, its rows of
+ * 16-pixel words, its set-up and its panel. */
+#include "tesselon_driver.h"
+
+#if TD_HAS_SPI
+
+/*
+ * Each byte goes as a frame of three: a sync byte that names it an
+ * instruction or data, then its high nibble and its low nibble, each at
+ * the top of a byte. Nothing can be read back, so there is no busy flag:
+ * after each frame the driver waits the controller's execution time. CS is
+ * active high, and there is no D/C; RESET is needed in init alone, so
+ * their bytes then hold the stream's state and the pixels of the byte
+ * under way, behind a marker bit.
+ */
+#define DATA_STREAM 0x01   /* the stream's own bytes are data */
+#define LOW_BYTE_DUE 0x02  /* a word's high byte is sent, its low byte due */
+#define ROW_UNDER_WAY 0x04 /* the stream has begun a row */
+#define NO_PIXELS 0x01     /* the marker bit alone */
+#define ST7920_INSTRUCTION 0xF8
+#define ST7920_DATA 0xFA
+#define ST7920_CLEAR 0x01
+
+/* One byte as a frame, then its execution time: 72 us, or 1.6 ms for a
+ * clear (2 ms here). */
+static void st7920_frame(tesselon_display *display, uint8_t sync, uint8_t byte)
+{
+    const uint8_t frame[3] = {sync, (uint8_t)(byte & 0xF0), (uint8_t)(byte << 4)};
+    td_spi_send(display, frame, 3, 0);
+    if (!td_spi_ready(display))
+        return;
+    if (sync == ST7920_INSTRUCTION && byte == ST7920_CLEAR)
+        td_wait_ms(2);
+    else
+        _delay_us(72);
+}
+
+/* CS is the module's RS pin, active high, so it idles low. A module
+ * starts 40 ms after its supply comes up, and the same is waited for
+ * after a reset pulse. */
+static void st7920_init(tesselon_display *display)
+{
+    if (!td_spi_pins(display, 0)) {
+        td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
+        return;
+    }
+    td_spi_reset(display);
+    td_wait_ms(40);
+}
+
+static void st7920_begin(tesselon_display *display, uint8_t carries)
+{
+    if (TD_FAILED(display->state))
+        return;
+    td_spi_clock_set(display);
+    display->bus.st7920.stream = carries == TD_DATA ? DATA_STREAM : 0;
+    display->bus.st7920.pixels = NO_PIXELS;
+    td_pin_write(display->bus.st7920.cs, 1, 0);
+}
+
+static void st7920_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
+                        uint8_t in_flash)
+{
+    const uint8_t sync =
+        display->bus.st7920.stream & DATA_STREAM ? ST7920_DATA : ST7920_INSTRUCTION;
+    for (; count; count--)
+        st7920_frame(display, sync, TD_NEXT_BYTE(bytes, in_flash));
+}
+
+/* A pixel into the byte under way, pixels (behind its marker bit), and
+ * the byte under way after it: a full byte is sent. The byte under way
+ * stays in a register while a row's pixels go in, and in the display
+ * between calls. */
+TD_INLINE uint8_t st7920_pixel(tesselon_display *display, uint8_t pixels, uint8_t lit)
+{
+    const uint8_t full = pixels & 0x80;
+    pixels = (uint8_t)(pixels << 1 | lit);
+    if (!full)
+        return pixels;
+    st7920_frame(display, ST7920_DATA, pixels);
+    display->bus.st7920.stream ^= LOW_BYTE_DUE;
+    return NO_PIXELS;
+}
+
+/* The word under way's dark pixels to its end, which takes its two bytes
+ * whole; then count dark pixels more. */
+static void st7920_dark(tesselon_display *display, uint8_t count)
+{
+    uint8_t pixels = display->bus.st7920.pixels;
+    while (pixels != NO_PIXELS || display->bus.st7920.stream & LOW_BYTE_DUE)
+        pixels = st7920_pixel(display, pixels, 0);
+    for (; count; count--)
+        pixels = st7920_pixel(display, pixels, 0);
+    display->bus.st7920.pixels = pixels;
+}
+
+static void st7920_end(tesselon_display *display)
+{
+    st7920_dark(display, 0);
+    td_pin_write(display->bus.st7920.cs, 0, 0);
+}
+
+/* A row's pixels of a page line, dark where the line has no rows. */
+static void st7920_row_pixels(tesselon_display *display, const td_page_line *line, uint8_t row)
+{
+    const uint8_t lit = row >= line->from && row < line->to;
+    td_flash_place byte = line->bytes;
+    uint8_t bits = 0, left = 8 - line->skip;
+    if (lit) {
+        byte += (uint16_t)(row - line->from) * line->step;
+        bits = TD_FLASH_BYTE(byte) << line->skip;
+    }
+    uint8_t pixels = display->bus.st7920.pixels;
+    for (uint8_t count = line->columns; count; count--, left--, bits <<= 1) {
+        if (!left) {
+            bits = lit ? TD_FLASH_BYTE(++byte) : 0;
+            left = 8;
+        }
+        pixels = st7920_pixel(display, pixels, bits >> 7);
+    }
+    display->bus.st7920.pixels = pixels;
+}
+
+/* Rows are addressed as each is sent (st7920_send_line): no address
+ * ahead of a line. */
+static uint8_t st7920_address(td_page_line *line)
+{
+    (void)line;
+    return 0;
+}
+
+/*
+ * The controller takes rows of 16-pixel words, the leftmost pixel in the
+ * top bit: the picture's own order. Screen rows 0 to 31 are words 0 to 7
+ * of its 32 RAM rows, rows 32 to 63 words 8 to 15. A page line's rows
+ * (all 8 for a dark line, which has none) are sent one by one, each from
+ * the word that holds the line's first column, with dark pixels before it
+ * and after it to the ends of the words it touches; the page's other rows
+ * are left as they are. Lines that follow one another in a row of a
+ * stream (text's glyphs) go on where the one before ended.
+ */
+static void st7920_send_line(tesselon_display *display, td_page_line *line)
+{
+    const uint8_t page_row = line->page * 8, column = line->column;
+    uint8_t first = line->from, last = line->to;
+    if (first == last) /* a dark line */
+        first = 0, last = 8;
+    for (uint8_t row = first; row < last; row++) {
+        if (row != first || !(display->bus.st7920.stream & ROW_UNDER_WAY)) {
+            display->bus.st7920.stream |= ROW_UNDER_WAY;
+            const uint8_t y = page_row + row;
+            st7920_dark(display, 0); /* the row before to its word's end */
+            st7920_frame(display, ST7920_INSTRUCTION, 0x80 | (y & 31));
+            st7920_frame(display, ST7920_INSTRUCTION, 0x80 | (column >> 4) | (y & 32) >> 2);
+            st7920_dark(display, column & 15);
+        }
+        st7920_row_pixels(display, line, row);
+        if (TD_FAILED(display->state))
+            return;
+    }
+}
+
+/* The text layer is cleared to blanks, as its power-up content would show
+ * over the picture; the graphics memory follows. RE changes alone in one
+ * instruction, G in the next. */
+static const uint8_t st7920_setup[] TD_LOW_FLASH(st7920_setup) = TD_SETUP(
+    0x30,         /* basic instructions, 8-bit frames */
+    ST7920_CLEAR, /* the text layer to blanks */
+    0x0C,         /* display on, no cursor */
+    0x34          /* extended instructions, graphics off; graphics on (0x36) turns it on */
+);
+
+/* Among the extended instructions, where the set-up leaves it: graphics
+ * on for the normal display (there is no inverted one), out of sleep and
+ * asleep for on and off. Its contrast is its module's potentiometer. Text
+ * goes a row at a time, so that glyphs sharing a word keep each other. */
+TD_PANEL(tesselon_display_st7920_spi) = {
+    .stream = {.init = st7920_init,
+               .begin = st7920_begin,
+               .send = st7920_send,
+               .send_line = st7920_send_line,
+               .end = st7920_end},
+    .controller = {.setup = st7920_setup,
+                   .address = st7920_address,
+                   .commands = {.normal = 0x36, .on = 0x0C, .inverted = 0, .off = 0x08},
+                   .contrast = {.command = 0, .shift = 0, .base = 0, .tail = 0},
+                   .text_rows = 1,
+                   .needs_reset = 0},
+    .columns = 128,
+    .rows = 64,
+    .first_column = 0,
+    .ram_columns = 128,
+    .spi_clock = TD_SPI_CLOCK(2500000UL),
+};
+
+#endif
