@@ -3,12 +3,16 @@
 // I2C or SPI bus, and the panel must show the picture's colour-index-0
 // pixels lit at the position drawn, and nothing else; with no module
 // answering, the firmware must blink its LED instead of hanging.
+#include "../TesselonDisplay/src/tesselon_display.h"
 #include "bitmaps.h"
 #include "runner.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -193,12 +197,35 @@ bool expectsfault(const GlassCase &c) {
            tilemissing(c);
 }
 
-// Each SSD1306 case, and the same on every other panel where it has 64
-// rows, as they all have (the PCD8544 48): on the SH1106 and the SSD1309
-// on its bus, on the PCD8544 and the ST7920 on the SPI (an I2C case with
-// an SPI twin is left out there). The PCD8544's 84 x 48 glass takes each
-// case at its place scaled down, so that corners stay corners and the
-// edges are crossed where they were.
+// The controllers of the driver's list of panels but the SSD1306, each by
+// its full panel: its stem, the glass its name gives, whether it has I2C.
+struct OtherController {
+    std::string stem;
+    int width = 0, height = 0;
+    bool i2c;
+};
+std::vector<OtherController> othercontrollers() {
+    std::vector<OtherController> controllers;
+#define LISTED(name, stem, i2c, spi)                                                               \
+    controllers.push_back({#stem, 0, 0, i2c});                                                     \
+    std::sscanf(std::strchr(#name, '_') + 1, "%dx%d", &controllers.back().width,                   \
+                &controllers.back().height);
+    TESSELON_DISPLAY_PANELS(LISTED)
+#undef LISTED
+    controllers.erase(std::remove_if(controllers.begin(), controllers.end(),
+                                     [](const OtherController &c) {
+                                         return c.stem == "ssd1306" ||
+                                                c.stem.find('_') != std::string::npos;
+                                     }),
+                      controllers.end());
+    return controllers;
+}
+
+// Each SSD1306 case, and the same on every other controller of the list:
+// on its bus where it has I2C, else on the SPI (an I2C case with an SPI
+// twin is left out there). A glass other than 128 x 64 (the PCD8544's
+// 84 x 48) takes each case at its place scaled, so that corners stay
+// corners and the edges are crossed where they were.
 std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
     const std::size_t count = cases.size();
     const auto has = [&](const std::string &name) {
@@ -211,12 +238,11 @@ std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
         const GlassCase c = cases[i];
         if (c.rows != 64 || c.controller != "ssd1306")
             continue;
-        for (const char *controller : {"sh1106", "ssd1309", "pcd8544", "st7920"}) {
+        for (const OtherController &controller : othercontrollers()) {
             GlassCase other = c;
-            other.controller = controller;
-            other.name += char(std::toupper(controller[0])) + std::string(controller + 1);
-            const bool spionly = other.controller == "pcd8544" || other.controller == "st7920";
-            if (spionly && !c.spi) {
+            other.controller = controller.stem;
+            other.name += char(std::toupper(controller.stem[0])) + controller.stem.substr(1);
+            if (!controller.i2c && !c.spi) {
                 const std::size_t bus = c.name.rfind("I2c");
                 if ((bus != std::string::npos && has(c.name.substr(0, bus) + "Spi")) ||
                     std::string(c.panel ? c.panel : "") != "-address 0x3C" ||
@@ -224,10 +250,10 @@ std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
                     continue; // its SPI twin serves, or an I2C address is its subject
                 other.spi = true;
             }
-            if (other.controller == "pcd8544") {
-                other.rows = 48;
-                other.x = c.x * 84 / 128;
-                other.y = c.y * 48 / 64;
+            if (controller.width != 128 || controller.height != 64) {
+                other.rows = controller.height;
+                other.x = c.x * controller.width / 128;
+                other.y = c.y * controller.height / 64;
             }
             cases.push_back(other);
         }

@@ -16,9 +16,18 @@
 #include "pins.c"
 #include "tesselon_display.c"
 
+#include "TesselonDisplay.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -488,6 +497,111 @@ TEST(Spi, ControllerCommands) {
         EXPECT_EQ(call(&display, 2), invert);
     }
     SPDR.onwrite = nullptr;
+}
+
+// A panel of the driver's list, as the class names it.
+struct Listed {
+    TesselonDisplay::Panel panel;
+    std::string name, stem;
+    bool i2c, spi;
+};
+
+std::vector<Listed> listed() {
+    return {
+#define LISTED(name, stem, i2c, spi) {TesselonDisplay::name, #name, #stem, i2c, spi},
+        TESSELON_DISPLAY_PANELS(LISTED)
+#undef LISTED
+    };
+}
+
+// Each panel of the list begins on the buses it has, with the glass its
+// name gives; on a bus it lacks, and as a value the list lacks, it is
+// refused, never taken for another panel.
+TEST_F(Twi, EachListedPanelOnItsBuses) {
+    SPDR.onwrite = [](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        return byte;
+    };
+    const std::vector<Listed> panels = listed();
+    for (const Listed &p : panels) {
+        unsigned width = 0, height = 0;
+        ASSERT_EQ(std::sscanf(p.name.c_str() + p.name.find('_') + 1, "%ux%u", &width, &height), 2);
+        for (const bool spi : {false, true}) {
+            TesselonDisplay display;
+            const bool begun = spi ? display.beginSPI(p.panel, spics, spidc, spireset)
+                                   : display.beginI2C(p.panel, 0x3C);
+            EXPECT_EQ(begun, spi ? p.spi : p.i2c) << p.name << (spi ? " on SPI" : " on I2C");
+            EXPECT_EQ(display.result(), begun ? TesselonDisplay::OK : TesselonDisplay::ARGUMENT_ERROR);
+            EXPECT_EQ(display.width(), begun ? width : 0) << p.name;
+            EXPECT_EQ(display.height(), begun ? height : 0) << p.name;
+        }
+    }
+    const auto unknown = static_cast<TesselonDisplay::Panel>(panels.size());
+    for (const bool spi : {false, true}) {
+        TesselonDisplay display;
+        EXPECT_FALSE(spi ? display.beginSPI(unknown, spics, spidc, spireset)
+                         : display.beginI2C(unknown, 0x3C));
+        EXPECT_EQ(display.result(), TesselonDisplay::ARGUMENT_ERROR);
+        EXPECT_EQ(display.width(), 0);
+    }
+    SPDR.onwrite = nullptr;
+}
+
+// Every place that names the panels names those of the list, no more and
+// no fewer: the sketch names, the C panels, or the controllers.
+TEST(PanelList, EveryPlaceNamesTheListedPanels) {
+    enum Kind { Sketch, C, Controller };
+    std::set<std::string> expected[3];
+    for (const Listed &p : listed()) {
+        expected[Sketch].insert(p.name);
+        for (const auto &[on, bus] : {std::pair(p.i2c, "_i2c"), std::pair(p.spi, "_spi")})
+            if (on)
+                expected[C].insert("tesselon_display_" + p.stem + bus);
+        expected[Controller].insert(p.stem.substr(0, p.stem.find('_')));
+    }
+    const std::regex words[3] = {std::regex("[A-Z][A-Z0-9]*_[0-9]+x[0-9]+"),
+                                 std::regex("tesselon_display_(?!init_)[a-z0-9_]+_(i2c|spi)\\b"),
+                                 std::regex("[a-z]+[0-9]+[a-z0-9]*")};
+    struct Place {
+        const char *path;    // a file, or a folder's .c files
+        const char *pattern; // its first group holds names
+        Kind kind;
+    };
+    for (const Place &place : {
+             Place{"TesselonDisplay/src", "TD_PANEL\\((\\w+)\\)", C},
+             Place{"TesselonDisplay/src/tesselon_display.h", "(.*)", C},
+             Place{"TesselonDisplay/src/TesselonDisplay.h", "(.*)", Sketch},
+             Place{"TesselonDisplay/keywords.txt", "(\\w+)\tLITERAL1", Sketch},
+             Place{"examples/display/Makefile", "# CONTROLLER +(.*)", Controller},
+             Place{"simpanel/glass.c", "-controller ([a-z0-9|]+)", Controller},
+             Place{"docs/display.md", "(.*)", Sketch},
+         }) {
+        const std::filesystem::path path = std::filesystem::path(TESSELON_SOURCE_DIR) / place.path;
+        std::vector<std::filesystem::path> files{path};
+        if (std::filesystem::is_directory(path)) {
+            files.clear();
+            for (const auto &entry : std::filesystem::directory_iterator(path))
+                if (entry.path().extension() == ".c")
+                    files.push_back(entry.path());
+        }
+        std::set<std::string> found;
+        for (const auto &file : files) {
+            std::ifstream in(file);
+            ASSERT_TRUE(in) << file;
+            std::stringstream text;
+            text << in.rdbuf();
+            const std::string all = text.str();
+            const std::regex pattern(place.pattern);
+            for (auto at = std::sregex_iterator(all.begin(), all.end(), pattern);
+                 at != std::sregex_iterator(); ++at) {
+                const std::string group = (*at)[1];
+                for (auto word = std::sregex_iterator(group.begin(), group.end(), words[place.kind]);
+                     word != std::sregex_iterator(); ++word)
+                    found.insert(word->str());
+            }
+        }
+        EXPECT_EQ(found, expected[place.kind]) << place.path;
+    }
 }
 
 // SCL is never above 400 kHz, and as fast as TWBR allows below that, on the

@@ -32,13 +32,13 @@
 class TesselonDisplay
 {
   public:
+    // The panels of the driver's list (tesselon_display.h): SSD1306_128x64,
+    // SSD1306_128x32, SH1106_128x64, SSD1309_128x64, PCD8544_84x48 (SPI
+    // alone) and ST7920_128x64 (SPI alone, with no D/C).
     enum Panel {
-        SSD1306_128x64,
-        SSD1306_128x32,
-        SH1106_128x64,
-        SSD1309_128x64,
-        PCD8544_84x48, // SPI alone
-        ST7920_128x64  // SPI alone, with no D/C
+#define TESSELON_DISPLAY_NAME(name, stem, i2c, spi) name,
+        TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_NAME)
+#undef TESSELON_DISPLAY_NAME
     };
     enum Result {
         OK = TESSELON_DISPLAY_OK,
@@ -58,14 +58,7 @@ class TesselonDisplay
     // Wire. The PCD8544 and the ST7920 have no I2C: false.
     bool beginI2C(Panel panel, uint8_t address = 0x3C)
     {
-        return done(
-            tesselon_display_init_i2c(&display_,
-                                      panel == SSD1306_128x64   ? &tesselon_display_ssd1306_i2c
-                                      : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_i2c
-                                      : panel == SH1106_128x64  ? &tesselon_display_sh1106_i2c
-                                      : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_i2c
-                                                                : nullptr,
-                                      address));
+        return done(tesselon_display_init_i2c(&display_, i2cPanel(panel), address));
     }
 
     // The same on the SPI, with the Arduino pin numbers of CS, D/C and
@@ -76,15 +69,7 @@ class TesselonDisplay
     // before linking: else every SPI panel's code would come along.)
     __attribute__((always_inline)) bool beginSPI(Panel panel, uint8_t cs, uint8_t dc, uint8_t reset)
     {
-        return done(
-            tesselon_display_init_spi(&display_,
-                                      panel == SSD1306_128x64   ? &tesselon_display_ssd1306_spi
-                                      : panel == SSD1306_128x32 ? &tesselon_display_ssd1306_32_spi
-                                      : panel == SH1106_128x64  ? &tesselon_display_sh1106_spi
-                                      : panel == SSD1309_128x64 ? &tesselon_display_ssd1309_spi
-                                      : panel == PCD8544_84x48  ? &tesselon_display_pcd8544_spi
-                                                                : &tesselon_display_st7920_spi,
-                                      cs, dc, reset));
+        return done(tesselon_display_init_spi(&display_, spiPanel(panel), cs, dc, reset));
     }
 
     // Turns every pixel off.
@@ -164,6 +149,23 @@ class TesselonDisplay
 
   private:
     static bool done(uint8_t result) { return result == TESSELON_DISPLAY_OK; }
+
+    // A panel's C description on each bus from the list; nullptr, which
+    // begin refuses, for a bus the panel lacks and a value the list lacks.
+#define TESSELON_DISPLAY_ON_I2C(name, stem, i2c, spi)                                              \
+    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c:)
+#define TESSELON_DISPLAY_ON_SPI(name, stem, i2c, spi)                                              \
+    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi:)
+    __attribute__((always_inline)) static const tesselon_display_panel *i2cPanel(Panel panel)
+    {
+        return TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_ON_I2C) nullptr;
+    }
+    __attribute__((always_inline)) static const tesselon_display_panel *spiPanel(Panel panel)
+    {
+        return TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_ON_SPI) nullptr;
+    }
+#undef TESSELON_DISPLAY_ON_I2C
+#undef TESSELON_DISPLAY_ON_SPI
 
     tesselon_display display_ = {}; // all zeros until begin, in a function too
 };

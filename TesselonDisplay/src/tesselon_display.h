@@ -93,10 +93,31 @@ typedef struct tesselon_display {
     } bus;
 } tesselon_display;
 
-extern const tesselon_display_panel tesselon_display_ssd1306_i2c, tesselon_display_ssd1306_32_i2c,
-    tesselon_display_ssd1309_i2c, tesselon_display_sh1106_i2c, tesselon_display_ssd1306_spi,
-    tesselon_display_ssd1306_32_spi, tesselon_display_ssd1309_spi, tesselon_display_sh1106_spi,
-    tesselon_display_pcd8544_spi, tesselon_display_st7920_spi;
+/*
+ * Every panel, once: PANEL(name, stem, i2c, spi) for each, its name in a
+ * sketch (TesselonDisplay::name), the stem of its C panels
+ * (tesselon_display_<stem>_i2c and _spi) and whether it is on each bus (1
+ * or 0). All else that names the panels follows from this list or is
+ * checked against it.
+ */
+#define TESSELON_DISPLAY_PANELS(PANEL)                                                             \
+    PANEL(SSD1306_128x64, ssd1306, 1, 1)                                                           \
+    PANEL(SSD1306_128x32, ssd1306_32, 1, 1)                                                        \
+    PANEL(SH1106_128x64, sh1106, 1, 1)                                                             \
+    PANEL(SSD1309_128x64, ssd1309, 1, 1)                                                           \
+    PANEL(PCD8544_84x48, pcd8544, 0, 1)                                                            \
+    PANEL(ST7920_128x64, st7920, 0, 1)
+
+/* Its arguments where on is 1, nothing where it is 0. */
+#define TESSELON_DISPLAY_IF(on, ...) TESSELON_DISPLAY_IF_##on(__VA_ARGS__)
+#define TESSELON_DISPLAY_IF_1(...) __VA_ARGS__
+#define TESSELON_DISPLAY_IF_0(...)
+
+#define TESSELON_DISPLAY_DECLARE(name, stem, i2c, spi)                                             \
+    TESSELON_DISPLAY_IF(i2c, extern const tesselon_display_panel tesselon_display_##stem##_i2c;)   \
+    TESSELON_DISPLAY_IF(spi, extern const tesselon_display_panel tesselon_display_##stem##_spi;)
+TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_DECLARE)
+#undef TESSELON_DISPLAY_DECLARE
 
 /* Sets the bus and an I2C panel at address (0x3C or 0x3D) up, clears it and
  * turns it on. */
