@@ -4,17 +4,16 @@
  *
  * picture.h is tesselon's output:  tesselon mypicture.bmp > picture.h
  *
- * The panel is chosen at build time: DISPLAY_SH1106, DISPLAY_SSD1309,
- * DISPLAY_PCD8544 or DISPLAY_ST7920 for those (else an SSD1306),
- * DISPLAY_ROWS=32 for a 128 x 32 SSD1306, DISPLAY_SPI for 4-wire SPI (else
- * I2C at DISPLAY_ADDRESS, 0x3C unless given; the PCD8544 and the ST7920
- * are on the SPI alone). The picture is centred
- * unless PICTURE_X and PICTURE_Y give the panel column and row of its top
- * left pixel. With TILE, only that tile of the picture is drawn: the
- * picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels.
+ * The panel is chosen at build time: DISPLAY_PANEL names it
+ * (tesselon_display_sh1106_i2c, say), on 4-wire SPI with DISPLAY_SPI,
+ * else on I2C at DISPLAY_ADDRESS, 0x3C unless given. The picture is
+ * centred unless PICTURE_X and PICTURE_Y give the panel column and row of
+ * its top left pixel. With TILE, only that tile of the picture is drawn:
+ * the picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels.
  * With TEXT, that string is written with the picture as its font, a sheet
- * of glyphs of TILE_WIDTH x TILE_HEIGHT pixels from the blank (0x20) on. When the module does not
- * answer, the LED on PB5 (the Uno's pin 13) blinks.
+ * of glyphs of TILE_WIDTH x TILE_HEIGHT pixels from the blank (0x20) on.
+ * When the module does not answer, the LED on PB5 (the Uno's pin 13)
+ * blinks.
  */
 #include <avr/interrupt.h>
 #include <avr/io.h>
@@ -25,33 +24,11 @@
 #include "picture.h"
 #include "tesselon_display.h"
 
-#ifndef DISPLAY_ROWS
-#define DISPLAY_ROWS 64
+#ifndef DISPLAY_PANEL
+#define DISPLAY_PANEL tesselon_display_ssd1306_i2c
 #endif
 #ifndef DISPLAY_ADDRESS
 #define DISPLAY_ADDRESS 0x3C
-#endif
-
-#if defined(DISPLAY_PCD8544)
-#define PANEL tesselon_display_pcd8544_spi
-#elif defined(DISPLAY_ST7920)
-#define PANEL tesselon_display_st7920_spi
-#elif defined(DISPLAY_SSD1309) && defined(DISPLAY_SPI)
-#define PANEL tesselon_display_ssd1309_spi
-#elif defined(DISPLAY_SSD1309)
-#define PANEL tesselon_display_ssd1309_i2c
-#elif defined(DISPLAY_SH1106) && defined(DISPLAY_SPI)
-#define PANEL tesselon_display_sh1106_spi
-#elif defined(DISPLAY_SH1106)
-#define PANEL tesselon_display_sh1106_i2c
-#elif DISPLAY_ROWS == 32 && defined(DISPLAY_SPI)
-#define PANEL tesselon_display_ssd1306_32_spi
-#elif DISPLAY_ROWS == 32
-#define PANEL tesselon_display_ssd1306_32_i2c
-#elif defined(DISPLAY_SPI)
-#define PANEL tesselon_display_ssd1306_spi
-#else
-#define PANEL tesselon_display_ssd1306_i2c
 #endif
 
 #if defined(TEXT)
@@ -83,31 +60,37 @@ static void blink(void)
     }
 }
 
+/* The display set up, and the picture drawn: each a function of its own,
+ * which bench/display times. */
+static uint8_t __attribute__((noinline)) begin_display(void)
+{
+#if defined(DISPLAY_SPI)
+    /* CS PB2 (the ST7920's RS, active high), D/C PB1 (which the ST7920 has not), RESET PB0 */
+    return tesselon_display_init_spi(&display, &DISPLAY_PANEL, TESSELON_PIN('B', 2),
+                                     TESSELON_PIN('B', 1), TESSELON_PIN('B', 0));
+#else
+    return tesselon_display_init_i2c(&display, &DISPLAY_PANEL, DISPLAY_ADDRESS);
+#endif
+}
+
+static uint8_t __attribute__((noinline)) show(void)
+{
+#if defined(TEXT)
+    return tesselon_display_draw_text(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TEXT, PICTURE_X,
+                                      PICTURE_Y);
+#elif defined(TILE)
+    return tesselon_display_draw_tile(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TILE, PICTURE_X,
+                                      PICTURE_Y);
+#else
+    return tesselon_display_draw(&display, bmppic, PICTURE_X, PICTURE_Y);
+#endif
+}
+
 int main(void)
 {
-#if defined(DISPLAY_ST7920)
-    /* CS (active high) PB2, no D/C, RESET PB0 */
-    uint8_t fault = tesselon_display_init_spi(&display, &PANEL, TESSELON_PIN('B', 2),
-                                              TESSELON_NO_PIN, TESSELON_PIN('B', 0));
-#elif defined(DISPLAY_SPI) || defined(DISPLAY_PCD8544)
-    /* CS PB2, D/C PB1, RESET PB0 */
-    uint8_t fault = tesselon_display_init_spi(&display, &PANEL, TESSELON_PIN('B', 2),
-                                              TESSELON_PIN('B', 1), TESSELON_PIN('B', 0));
-#else
-    uint8_t fault = tesselon_display_init_i2c(&display, &PANEL, DISPLAY_ADDRESS);
-#endif
-#if defined(TEXT)
+    uint8_t fault = begin_display();
     if (!fault)
-        fault = tesselon_display_draw_text(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TEXT,
-                                           PICTURE_X, PICTURE_Y);
-#elif defined(TILE)
-    if (!fault)
-        fault = tesselon_display_draw_tile(&display, bmppic, TILE_WIDTH, TILE_HEIGHT, TILE,
-                                           PICTURE_X, PICTURE_Y);
-#else
-    if (!fault)
-        fault = tesselon_display_draw(&display, bmppic, PICTURE_X, PICTURE_Y);
-#endif
+        fault = show();
     if (fault)
         blink();
     /* Done: the panel keeps the picture while the chip sleeps for good
