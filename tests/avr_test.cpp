@@ -120,3 +120,26 @@ TEST_P(ExampleBuild, FailedConversionLeavesNoHeader) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleBuild, ::testing::Values("avr", "display"));
+
+// The display driver compiles without a warning for every chip it may meet:
+// with a TWI and an SPI, with neither (the ATtiny85, whose bus files then
+// hold nothing), and beside avr-libc's own names (the AT90USB1287 has a
+// RESET of its own).
+class DriverBuild : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(DriverBuild, CompilesForTheChip) {
+    if (!installed("avr-gcc"))
+        GTEST_SKIP() << "avr-gcc is not installed (Debian: gcc-avr avr-libc)";
+    Scratch scratch;
+    const std::string driver = std::string(TESSELON_SOURCE_DIR) + "/TesselonDisplay/src";
+    EXPECT_EQ(shell("for source in " + quoted(driver) + "/*.c; do avr-gcc -mmcu=" + GetParam() +
+                    " -DF_CPU=16000000UL -Os -std=gnu11 -Wall -Wextra -Werror -c \"$source\" -o " +
+                    quoted(scratch.path("driver.o")) + " || exit 1; done >" +
+                    quoted(scratch.path("build.log")) + " 2>&1"),
+              0)
+        << readfile(scratch.path("build.log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, DriverBuild,
+                         ::testing::Values("atmega328p", "atmega2560", "atmega32u4", "atmega8",
+                                           "attiny85", "at90usb1287"));
