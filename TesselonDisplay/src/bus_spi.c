@@ -37,7 +37,7 @@ void td_spi_reset(tesselon_display *display)
 {
     const uint8_t reset = display->bus.spi.reset;
     if (reset == TESSELON_NO_PIN) {
-        if (td_needs_reset(display))
+        if (pgm_read_byte(&display->panel->controller.needs_reset))
             td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
         td_wait_ms(100); /* reset with the board: the module's own power-up reset, as over I2C */
         return;
@@ -63,7 +63,7 @@ void td_spi_init(tesselon_display *display)
  * each time, as another device on the SPI may want another. */
 void td_spi_clock_set(const tesselon_display *display)
 {
-    const uint8_t clock = td_spi_clock(display);
+    const uint8_t clock = pgm_read_byte(&display->panel->spi_clock);
     SPCR = _BV(SPE) | _BV(MSTR) | (clock & ~TD_SPI2X);
     SPSR = clock >> 7;
     (void)SPSR; /* reading both clears a finished transfer's flag, which */

@@ -13,11 +13,6 @@ void td_wait_ms(uint8_t ms)
 
 static uint8_t outcome(const tesselon_display *display) { return display->state >> 1; }
 
-static const td_stream *stream_of(const tesselon_display *display)
-{
-    return &display->panel->stream;
-}
-
 static const td_controller *controller_of(const tesselon_display *display)
 {
     return &display->panel->controller;
@@ -29,32 +24,22 @@ static void *panel_pointer(const tesselon_display *display, uint8_t offset)
 {
     return pgm_read_ptr((const uint8_t *)display->panel + offset);
 }
-#define PANEL_FUNCTION(display, type, field)                                                       \
+#define PANEL_POINTER(display, type, field)                                                       \
     ((type)panel_pointer(display, offsetof(tesselon_display_panel, field)))
 
 static void stream_begin(tesselon_display *display, uint8_t carries)
 {
-    PANEL_FUNCTION(display, td_begin_fn, stream.begin)(display, carries);
+    PANEL_POINTER(display, td_begin_fn, stream.begin)(display, carries);
 }
 
 static td_send_fn stream_send(const tesselon_display *display)
 {
-    return PANEL_FUNCTION(display, td_send_fn, stream.send);
+    return PANEL_POINTER(display, td_send_fn, stream.send);
 }
 
 static void stream_end(tesselon_display *display)
 {
-    PANEL_FUNCTION(display, td_end_fn, stream.end)(display);
-}
-
-uint8_t td_needs_reset(const tesselon_display *display)
-{
-    return pgm_read_byte(&controller_of(display)->needs_reset);
-}
-
-uint8_t td_spi_clock(const tesselon_display *display)
-{
-    return pgm_read_byte(&display->panel->spi_clock);
+    PANEL_POINTER(display, td_end_fn, stream.end)(display);
 }
 
 /* The panel's height, once init has named the panel. */
@@ -96,8 +81,9 @@ static uint8_t refused(tesselon_display *display, uint8_t refuse)
     return refuse;
 }
 
-void td_send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count,
-                      uint8_t in_flash)
+/* Sends commands, from flash where in_flash is set, as a stream of their own. */
+static void send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count,
+                          uint8_t in_flash)
 {
     stream_begin(display, TD_COMMANDS);
     stream_send(display)(display, commands, count, in_flash);
@@ -108,9 +94,9 @@ void td_send_commands(tesselon_display *display, const uint8_t *commands, uint8_
  * behind the controller's address commands, if it takes any. */
 static void begin_line(tesselon_display *display, td_page_line *line)
 {
-    const uint8_t count = PANEL_FUNCTION(display, td_address_fn, controller.address)(line);
+    const uint8_t count = PANEL_POINTER(display, td_address_fn, controller.address)(line);
     if (count)
-        td_send_commands(display, line->out, count, 0);
+        send_commands(display, line->out, count, 0);
     stream_begin(display, TD_DATA);
 }
 
@@ -118,7 +104,7 @@ static void begin_line(tesselon_display *display, td_page_line *line)
 static void send_line(tesselon_display *display, td_page_line *line)
 {
     begin_line(display, line);
-    PANEL_FUNCTION(display, td_send_line_fn, stream.send_line)(display, line);
+    PANEL_POINTER(display, td_send_line_fn, stream.send_line)(display, line);
     stream_end(display);
 }
 
@@ -149,7 +135,7 @@ static uint8_t controller_command(tesselon_display *display, uint8_t which)
     if (!refused(display, 0)) {
         const uint8_t *command = (const uint8_t *)&controller_of(display)->commands + which;
         if (pgm_read_byte(command))
-            td_send_commands(display, command, 1, 1);
+            send_commands(display, command, 1, 1);
         else
             td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
     }
@@ -177,7 +163,7 @@ uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
         (uint8_t)(value >> pgm_read_byte(&contrast->shift) | pgm_read_byte(&contrast->base)),
         pgm_read_byte(&contrast->tail)};
     if (commands[0])
-        td_send_commands(display, commands, commands[2] ? 3 : 2, 0);
+        send_commands(display, commands, commands[2] ? 3 : 2, 0);
     else
         td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
     return outcome(display);
@@ -195,11 +181,11 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
     display->panel = panel;
     if (refused(display, 0)) /* no panel */
         return outcome(display);
-    PANEL_FUNCTION(display, td_init_fn, stream.init)(display);
-    const uint8_t *setup = PANEL_FUNCTION(display, const uint8_t *, controller.setup);
-    td_send_commands(display, setup + 1, pgm_read_byte(setup), 1);
+    PANEL_POINTER(display, td_init_fn, stream.init)(display);
+    const uint8_t *setup = PANEL_POINTER(display, const uint8_t *, controller.setup);
+    send_commands(display, setup + 1, pgm_read_byte(setup), 1);
     clear_pages(display); /* the RAM holds noise after power-up */
-    td_send_commands(display, &controller_of(display)->commands.normal, 2, 1); /* normal, then on */
+    send_commands(display, &controller_of(display)->commands.normal, 2, 1); /* normal, then on */
     return outcome(display);
 }
 
@@ -323,7 +309,7 @@ static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint
     /* A page's rows at once, or fewer where the controller takes rows. */
     const uint8_t band = pgm_read_byte(&controller_of(display)->text_rows);
     const td_send_line_fn send_page_line =
-        (td_send_line_fn)pgm_read_ptr(&stream_of(display)->send_line);
+        PANEL_POINTER(display, td_send_line_fn, stream.send_line);
     td_page_line line;
     line.step = step;
     line.column = panel_first_column(display) + (x < 0 ? 0 : x);

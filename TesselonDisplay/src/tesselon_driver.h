@@ -209,16 +209,6 @@ struct tesselon_display_panel {
                            : 0x03)
 #define TD_SPI2X 0x80
 
-/* ---- The core, for the controllers and the buses ---- */
-
-/* Sends commands, from flash where in_flash is set, as a stream of their own. */
-void td_send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count,
-                      uint8_t in_flash);
-/* Whether the panel's controller needs RESET wired. */
-uint8_t td_needs_reset(const tesselon_display *display);
-/* The panel's SPI clock setting. */
-uint8_t td_spi_clock(const tesselon_display *display);
-
 /* ---- Page bytes, for the buses that send a byte at a time ---- */
 
 /* A page line a byte column at a time: 8 page bytes built, then sent. */
