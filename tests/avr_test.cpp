@@ -121,10 +121,10 @@ TEST_P(ExampleBuild, FailedConversionLeavesNoHeader) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleBuild, ::testing::Values("avr", "display"));
 
-// The display driver compiles without a warning for every chip it may meet:
-// with a TWI and an SPI, with neither (the ATtiny85, whose bus files then
-// hold nothing), and beside avr-libc's own names (the AT90USB1287 has a
-// RESET of its own).
+// The display driver compiles without a warning, pedantic ones too, for
+// every chip it may meet: with a TWI and an SPI, with neither (the
+// ATtiny85, whose bus files then hold nothing), and beside avr-libc's own
+// names (the AT90USB1287 has a RESET of its own).
 class DriverBuild : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(DriverBuild, CompilesForTheChip) {
@@ -133,7 +133,7 @@ TEST_P(DriverBuild, CompilesForTheChip) {
     Scratch scratch;
     const std::string driver = std::string(TESSELON_SOURCE_DIR) + "/TesselonDisplay/src";
     EXPECT_EQ(shell("for source in " + quoted(driver) + "/*.c; do avr-gcc -mmcu=" + GetParam() +
-                    " -DF_CPU=16000000UL -Os -std=gnu11 -Wall -Wextra -Werror -c \"$source\" -o " +
+                    " -DF_CPU=16000000UL -Os -std=gnu11 -Wall -Wextra -Wpedantic -Werror -c \"$source\" -o " +
                     quoted(scratch.path("driver.o")) + " || exit 1; done >" +
                     quoted(scratch.path("build.log")) + " 2>&1"),
               0)

@@ -25,7 +25,7 @@ static void *panel_pointer(const tesselon_display *display, uint8_t offset)
     return pgm_read_ptr((const uint8_t *)display->panel + offset);
 }
 #define PANEL_POINTER(display, type, field)                                                       \
-    ((type)panel_pointer(display, offsetof(tesselon_display_panel, field)))
+    ((type)(uintptr_t)panel_pointer(display, offsetof(tesselon_display_panel, field)))
 
 static void stream_begin(tesselon_display *display, uint8_t carries)
 {
