@@ -93,42 +93,43 @@ static uint8_t oled_address(td_page_line *line)
         .needs_reset = reset_needed                                                                \
     }
 
-/* The SSD1306 and the SSD1309 show RAM columns 0 to 127; the SH1106 has
- * 132, and the usual 128-pixel glass shows 2 to 129. The SSD1309's
- * registers are undefined until a reset pulse. */
+/* Each panel on a bus (twi, spi). The SSD1306 and the SSD1309 show RAM
+ * columns 0 to 127; the SH1106 has 132, and the usual 128-pixel glass
+ * shows 2 to 129. The SSD1309's registers are undefined until a reset
+ * pulse. */
 #define SSD1306_64(bus)                                                                            \
     {                                                                                              \
-        .stream = bus, .controller = OLED(ssd1306_setup, 0), .columns = 128, .rows = 64,           \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_setup, 0), .columns = 128, .rows = 64,           \
         .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
     }
 #define SSD1306_32(bus)                                                                            \
     {                                                                                              \
-        .stream = bus, .controller = OLED(ssd1306_32_setup, 0), .columns = 128, .rows = 32,        \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_32_setup, 0), .columns = 128, .rows = 32,        \
         .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
     }
 #define SSD1309_64(bus)                                                                            \
     {                                                                                              \
-        .stream = bus, .controller = OLED(ssd1309_setup, 1), .columns = 128, .rows = 64,           \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1309_setup, 1), .columns = 128, .rows = 64,           \
         .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
     }
 #define SH1106_64(bus)                                                                             \
     {                                                                                              \
-        .stream = bus, .controller = OLED(sh1106_setup, 0), .columns = 128, .rows = 64,            \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(sh1106_setup, 0), .columns = 128, .rows = 64,            \
         .first_column = 2, .ram_columns = 132, .spi_clock = TD_SPI_CLOCK(4000000UL)                \
     }
 
 #if TD_HAS_TWI
-TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(TD_TWI_STREAM);
-TD_PANEL(tesselon_display_ssd1306_32_i2c) = SSD1306_32(TD_TWI_STREAM);
-TD_PANEL(tesselon_display_ssd1309_i2c) = SSD1309_64(TD_TWI_STREAM);
-TD_PANEL(tesselon_display_sh1106_i2c) = SH1106_64(TD_TWI_STREAM);
+TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(twi);
+TD_PANEL(tesselon_display_ssd1306_32_i2c) = SSD1306_32(twi);
+TD_PANEL(tesselon_display_ssd1309_i2c) = SSD1309_64(twi);
+TD_PANEL(tesselon_display_sh1106_i2c) = SH1106_64(twi);
 #endif
 
 #if TD_HAS_SPI
-TD_PANEL(tesselon_display_ssd1306_spi) = SSD1306_64(TD_SPI_STREAM);
-TD_PANEL(tesselon_display_ssd1306_32_spi) = SSD1306_32(TD_SPI_STREAM);
-TD_PANEL(tesselon_display_ssd1309_spi) = SSD1309_64(TD_SPI_STREAM);
-TD_PANEL(tesselon_display_sh1106_spi) = SH1106_64(TD_SPI_STREAM);
+TD_PANEL(tesselon_display_ssd1306_spi) = SSD1306_64(spi);
+TD_PANEL(tesselon_display_ssd1306_32_spi) = SSD1306_32(spi);
+TD_PANEL(tesselon_display_ssd1309_spi) = SSD1309_64(spi);
+TD_PANEL(tesselon_display_sh1106_spi) = SH1106_64(spi);
 #endif
 
 #endif

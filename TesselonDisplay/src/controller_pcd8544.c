@@ -27,7 +27,7 @@ static uint8_t pcd8544_address(td_page_line *line)
  * contrast is its operating voltage, Vop = value / 2, set among the
  * extended instructions, which also power it up. */
 TD_PANEL(tesselon_display_pcd8544_spi) = {
-    .stream = TD_SPI_STREAM,
+    .stream = TD_BUS_STREAM(spi),
     .controller = {.setup = pcd8544_setup,
                    .address = pcd8544_address,
                    .commands = {.normal = 0x0C, .on = 0x20, .inverted = 0x0D, .off = 0x24},

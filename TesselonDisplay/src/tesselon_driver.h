@@ -222,32 +222,27 @@ uint8_t td_pin_write(uint8_t pin, uint8_t high, uint8_t output);
 
 /* ---- Buses ---- */
 
-#if TD_HAS_TWI
-void td_twi_init(tesselon_display *display);
-void td_twi_begin(tesselon_display *display, uint8_t carries);
-void td_twi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
-                 uint8_t in_flash);
-void td_twi_send_line(tesselon_display *display, td_page_line *line);
-void td_twi_end(tesselon_display *display);
-#define TD_TWI_STREAM                                                                              \
+/* A bus's stream: its five functions, td_<bus>_init to td_<bus>_end, as
+ * declared here and as a panel names them. */
+#define TD_BUS_FUNCTIONS(bus)                                                                      \
+    void td_##bus##_init(tesselon_display *display);                                               \
+    void td_##bus##_begin(tesselon_display *display, uint8_t carries);                             \
+    void td_##bus##_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,           \
+                         uint8_t in_flash);                                                        \
+    void td_##bus##_send_line(tesselon_display *display, td_page_line *line);                      \
+    void td_##bus##_end(tesselon_display *display);
+#define TD_BUS_STREAM(bus)                                                                         \
     {                                                                                              \
-        .init = td_twi_init, .begin = td_twi_begin, .send = td_twi_send,                           \
-        .send_line = td_twi_send_line, .end = td_twi_end                                           \
+        .init = td_##bus##_init, .begin = td_##bus##_begin, .send = td_##bus##_send,               \
+        .send_line = td_##bus##_send_line, .end = td_##bus##_end                                   \
     }
+
+#if TD_HAS_TWI
+TD_BUS_FUNCTIONS(twi)
 #endif
 
 #if TD_HAS_SPI
-void td_spi_init(tesselon_display *display);
-void td_spi_begin(tesselon_display *display, uint8_t carries);
-void td_spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
-                 uint8_t in_flash);
-void td_spi_send_line(tesselon_display *display, td_page_line *line);
-void td_spi_end(tesselon_display *display);
-#define TD_SPI_STREAM                                                                              \
-    {                                                                                              \
-        .init = td_spi_init, .begin = td_spi_begin, .send = td_spi_send,                           \
-        .send_line = td_spi_send_line, .end = td_spi_end                                           \
-    }
+TD_BUS_FUNCTIONS(spi)
 /* For a controller's framing on the SPI: its lines set up with CS at its
  * idle level, whether every pin named is a pin; the reset pulse or the
  * module's own power-up reset; the panel's clock; whether the byte a call
