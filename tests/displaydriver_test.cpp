@@ -45,7 +45,10 @@ const std::uint8_t wireidle = _BV(TWEA) | _BV(TWEN) | _BV(TWIE);
 // reset line) and the rules the datasheets set, each broken one noted.
 class Controller {
   public:
-    explicit Controller(bool sh1106) : sh1106_(sh1106) {}
+    // The SSD1309 has the SSD1306's commands but for the charge pump, and a
+    // command lock (0xFD).
+    enum Kind { SSD1306, SH1106, SSD1309 };
+    explicit Controller(Kind kind) : kind_(kind) {}
 
     std::map<int, int> registers;    // by command, as the last one set them
     std::vector<std::string> broken; // the rules the byte stream broke
@@ -60,7 +63,9 @@ class Controller {
                                         {0xA0, 0xA0}, {0xC0, 0x00}, {0xA8, 0x0F}, {0xD3, 0x07},
                                         {0x40, 0x14}, {0xDA, 0x02}, {0x81, 0x00}, {0xD5, 0xF0},
                                         {0xD9, 0xF1}, {0xDB, 0x00}, {0xA4, 0xA5}, {0xA6, 0xA7}};
-        registers = sh1106_ ? sh1106 : ssd1306;
+        registers = kind_ == SH1106 ? sh1106 : ssd1306;
+        if (kind_ == SSD1309)
+            registers.erase(0x8D);
     }
 
     void command(std::uint8_t byte) {
@@ -76,11 +81,11 @@ class Controller {
                            : byte >= 0xC0 && byte <= 0xCF                                   ? 0xC0
                            : byte <= 0x1F || (byte >= 0xB0 && byte <= 0xB7) || byte == 0xE3 ? -1
                            : byte == 0xEE                                                   ? 0xE0
-                           : sh1106_ && byte >= 0x30 && byte <= 0x33                        ? 0x30
+                           : kind_ == SH1106 && byte >= 0x30 && byte <= 0x33                ? 0x30
                                                                      : byte & 0xFE;
         if (family < 0) // addresses, which every line sets, and the NOP
             return;
-        if (byte == 0xAF && !sh1106_ && registers[0x8D] != 0x14)
+        if (byte == 0xAF && kind_ == SSD1306 && registers[0x8D] != 0x14)
             broken.push_back("display on with the charge pump off");
         registers[family] = family == 0xC0 ? byte & 0xC8 : byte;
     }
@@ -101,12 +106,14 @@ class Controller {
             {0xDB, 1}, {0x21, 2}, {0x22, 2}, {0xA3, 2}, {0x26, 6}, {0x27, 6}, {0x29, 5}, {0x2A, 5}};
         static const std::map<int, int> sh1106{{0x81, 1}, {0xA8, 1}, {0xAD, 1}, {0xD3, 1},
                                                {0xD5, 1}, {0xD9, 1}, {0xDA, 1}, {0xDB, 1}};
-        const auto &table = sh1106_ ? sh1106 : ssd1306;
+        if (kind_ == SSD1309 && (command == 0xFD || command == 0x8D))
+            return command == 0xFD;
+        const auto &table = kind_ == SH1106 ? sh1106 : ssd1306;
         const auto found = table.find(command);
         return found == table.end() ? 0 : found->second;
     }
 
-    bool sh1106_;
+    Kind kind_;
     std::vector<std::uint8_t> pending_;
 };
 
@@ -173,7 +180,8 @@ bool pinhigh(std::uint8_t pin) {
 struct PanelCase {
     const char *name;
     const tesselon_display_panel *panel;
-    bool spi, sh1106;
+    bool spi;
+    Controller::Kind kind;
     std::uint8_t reset; // SPI: the RESET pin, or TESSELON_NO_PIN
 };
 
@@ -187,7 +195,7 @@ class Datasheet : public Twi, public ::testing::WithParamInterface<PanelCase> {
     // begin leaves it; every byte is checked against the datasheets.
     Controller begin(bool warm) {
         const PanelCase &c = GetParam();
-        Controller model(c.sh1106);
+        Controller model(c.kind);
         if (warm)
             model.warm();
         controller = &model;
@@ -269,15 +277,20 @@ TEST_P(Datasheet, ColdAndWarmStartsEndAlike) {
 INSTANTIATE_TEST_SUITE_P(
     Panels, Datasheet,
     ::testing::Values(
-        PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false, false, 0},
-        PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false, false, 0},
-        PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false, true, 0},
-        PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true, false, spireset},
-        PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true, false,
-                  TESSELON_NO_PIN},
-        PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true, true, spireset},
-        PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true, true,
-                  TESSELON_NO_PIN}),
+        PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false, Controller::SSD1306, 0},
+        PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false, Controller::SSD1306,
+                  0},
+        PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false, Controller::SH1106, 0},
+        PanelCase{"ssd1309_i2c", &tesselon_display_ssd1309_i2c, false, Controller::SSD1309, 0},
+        PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true, Controller::SSD1306,
+                  spireset},
+        PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true,
+                  Controller::SSD1306, TESSELON_NO_PIN},
+        PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true, Controller::SH1106, spireset},
+        PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true,
+                  Controller::SH1106, TESSELON_NO_PIN},
+        PanelCase{"ssd1309_spi", &tesselon_display_ssd1309_spi, true, Controller::SSD1309,
+                  spireset}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A bus held low: the transfer ends in a fault, not a hang; the TWI lets
@@ -459,6 +472,17 @@ TEST(Spi, LinesNotWired) {
             << int(w.cs) << " " << int(w.dc) << " " << int(w.reset);
     }
     SPDR.onwrite = nullptr;
+}
+
+// A byte that never leaves the SPI (no SPIF: the SPI stopped under the
+// driver) ends each call in a bus fault, not a hang.
+TEST(Spi, ByteThatNeverLeavesIsAFault) {
+    SPSR.value = 0;
+    tesselon_display display = {};
+    EXPECT_EQ(tesselon_display_init_spi(&display, &tesselon_display_ssd1306_spi, spics, spidc,
+                                        spireset),
+              TESSELON_DISPLAY_BUS_FAULT);
+    EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_BUS_FAULT);
 }
 
 // Contrast, off and invert as each controller's datasheet has them, on
