@@ -225,10 +225,16 @@ class Datasheet : public Twi, public ::testing::WithParamInterface<PanelCase> {
             return twdr(byte);
         };
         display = {};
+        hostio[0x04] = 0; // DDRB: every line an input, as after a reset
         const std::uint8_t result =
             c.spi ? tesselon_display_init_spi(&display, c.panel, spics, spidc, c.reset)
                   : tesselon_display_init_i2c(&display, c.panel, 0x3C);
         EXPECT_EQ(result, TESSELON_DISPLAY_OK);
+        if (c.spi) { // MOSI PB3, SCK PB5, SS and CS PB2, D/C PB1, RESET PB0 driven
+            const unsigned lines = _BV(3) | _BV(5) | _BV(2) | _BV(1) |
+                                   (c.reset != TESSELON_NO_PIN ? _BV(0) : 0);
+            EXPECT_EQ(hostio[0x04] & lines, lines) << "the SPI's lines as outputs";
+        }
         if (!c.spi || c.reset == TESSELON_NO_PIN) {
             EXPECT_GE(firstbyte, 100000.0) << "the module's own power-up reset, waited for";
         }
