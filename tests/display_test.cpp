@@ -328,8 +328,8 @@ INSTANTIATE_TEST_SUITE_P(
          GlassCase{"PastTheEdgesI2c", [] { return randompixels(40, 30, 5); }, 100, 50, false},
          GlassCase{"PastTheEdgesSpi", [] { return randompixels(40, 30, 6); }, 100, 50, true},
          GlassCase{"BeforeTheEdges", [] { return randompixels(30, 20, 7); }, -7, -5, false},
-         GlassCase{"FarBeyondTheEdges", [] { return randompixels(40, 30, 13); }, 32700, 32700,
-                   false},
+         GlassCase{"FarBelow", [] { return randompixels(40, 30, 13); }, 10, 32700, false},
+         GlassCase{"FarRight", [] { return randompixels(40, 30, 13); }, 32700, 10, true},
          GlassCase{"WiderThanThePanel", [] { return randompixels(200, 9, 8); }, -30, 60, true},
          GlassCase{"TopLeftCorner", [] { return uniformpixels(1, 1, 0); }, 0, 0, false},
          GlassCase{"TopRightCorner", [] { return uniformpixels(1, 1, 0); }, 127, 0, true},
@@ -358,11 +358,14 @@ INSTANTIATE_TEST_SUITE_P(
               9, 9),
          // A line of text with a font of 72 glyphs of 10 x 10 (0x20 to 0x67):
          // a glyph and part of one hidden at the left, straddling pages, past
-         // the right and the bottom; z has no glyph.
+         // the right and the bottom, and all of it right of the panel; z has
+         // no glyph.
          text(GlassCase{"TextI2c", [] { return randompixels(120, 60, 18); }, -17, 5, false}, 10, 10,
               "Az9zB"),
          text(GlassCase{"TextSpi", [] { return randompixels(120, 60, 19); }, 70, 58, true}, 10, 10,
-              "Hello4World")})),
+              "Hello4World"),
+         text(GlassCase{"TextFarRight", [] { return randompixels(120, 60, 20); }, 300, 5, false},
+              10, 10, "Az9")})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the
