@@ -358,14 +358,16 @@ INSTANTIATE_TEST_SUITE_P(
               9, 9),
          // A line of text with a font of 72 glyphs of 10 x 10 (0x20 to 0x67):
          // a glyph and part of one hidden at the left, straddling pages, past
-         // the right and the bottom, and all of it right of the panel; z has
-         // no glyph.
+         // the right and the bottom, above the top, and all of it right of
+         // the panel; z has no glyph.
          text(GlassCase{"TextI2c", [] { return randompixels(120, 60, 18); }, -17, 5, false}, 10, 10,
               "Az9zB"),
          text(GlassCase{"TextSpi", [] { return randompixels(120, 60, 19); }, 70, 58, true}, 10, 10,
               "Hello4World"),
          text(GlassCase{"TextFarRight", [] { return randompixels(120, 60, 20); }, 300, 5, false},
-              10, 10, "Az9")})),
+              10, 10, "Az9"),
+         text(GlassCase{"TextAboveTheTop", [] { return randompixels(120, 60, 21); }, 3, -4, true},
+              10, 10, "Hi9")})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the
