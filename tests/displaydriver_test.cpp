@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -440,6 +441,44 @@ TEST_F(Twi, LeavesWiresClockAndInterruptAsTheyWere) {
             EXPECT_FALSE(byte & _BV(TWIE));
         }
     }
+}
+
+// A picture's page bytes as each bus sends them: its rows turned into
+// columns of 8 pixels, the top row in bit 0, the rows below it dark.
+TEST_F(Twi, PageBytesOfAPictureOnEachBus) {
+    const std::uint8_t tall[] = {10, 3, 0xA5, 0x40, 0x0F, 0xC0, 0xF0, 0x80}; // 10 x 3
+    std::vector<std::uint8_t> expected;
+    for (int x = 0; x < 10; ++x) {
+        std::uint8_t column = 0;
+        for (int y = 0; y < 3; ++y)
+            if (tall[2 + y * 2 + x / 8] & (0x80 >> x % 8))
+                column |= 1 << y;
+        expected.push_back(column);
+    }
+    std::vector<std::uint8_t> data;
+    SPDR.onwrite = [&](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        if (pinhigh(spidc))
+            data.push_back(byte);
+        return byte;
+    };
+    tesselon_display spi = {};
+    ASSERT_EQ(tesselon_display_init_spi(&spi, &tesselon_display_ssd1306_spi, spics, spidc, spireset),
+              TESSELON_DISPLAY_OK);
+    data.clear();
+    EXPECT_EQ(tesselon_display_draw(&spi, tall, 0, 0), TESSELON_DISPLAY_OK);
+    EXPECT_EQ(data, expected) << "SPI";
+    SPDR.onwrite = nullptr;
+
+    tesselon_display i2c = {};
+    ASSERT_EQ(tesselon_display_init_i2c(&i2c, &tesselon_display_ssd1306_i2c, 0x3C),
+              TESSELON_DISPLAY_OK);
+    sent.clear();
+    EXPECT_EQ(tesselon_display_draw(&i2c, tall, 0, 0), TESSELON_DISPLAY_OK);
+    const std::vector<std::uint8_t> head{0x78, 0x40}; // the address to write, a stream of data
+    const auto at = std::search(sent.begin(), sent.end(), head.begin(), head.end());
+    ASSERT_NE(at, sent.end());
+    EXPECT_EQ(std::vector<std::uint8_t>(at + 2, sent.end()), expected) << "I2C";
 }
 
 // SPI lines that are not wired: a RESET tied to the board's reset and a CS
