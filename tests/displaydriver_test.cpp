@@ -673,15 +673,20 @@ TEST(PanelList, EveryPlaceNamesTheListedPanels) {
     }
 }
 
-// SCL is never above 400 kHz, and as fast as TWBR allows below that, on the
-// clocks AVR boards run at: SCL = f / (16 + 2 TWBR).
-TEST(TwiClock, AtMost400kHz) {
+// SCL stays within Fast-mode on the clocks AVR boards run at, and as fast
+// as TWBR allows there: the TWI holds SCL low for TWBR + 6 clocks (half its
+// period, f / (16 + 2 TWBR), less 2 clocks), which must last 1.3 us, and
+// high for TWBR + 10 clocks, which must last 0.6 us.
+TEST(TwiClock, WithinFastMode) {
     for (const unsigned long f : {1000000UL, 6400000UL, 7372800UL, 8000000UL, 11059200UL,
-                                  12000000UL, 14745600UL, 16000000UL, 18432000UL, 20000000UL}) {
+                                  12000000UL, 14745600UL, 16000000UL, 16500000UL, 18432000UL,
+                                  20000000UL}) {
         const unsigned long twbr = TWI_BITRATE(f);
-        EXPECT_LE(f, 400000UL * (16 + 2 * twbr)) << f << " Hz: too fast";
+        EXPECT_GE((twbr + 6) * 1e9 / f, 1300.0) << f << " Hz: SCL low too short";
+        EXPECT_GE((twbr + 10) * 1e9 / f, 600.0) << f << " Hz: SCL high too short";
+        EXPECT_LE(f, 400000UL * (16 + 2 * twbr)) << f << " Hz: above 400 kHz";
         if (twbr > 0) {
-            EXPECT_GT(f, 400000UL * (16 + 2 * (twbr - 1))) << f << " Hz: slower than it need be";
+            EXPECT_LT((twbr + 5) * 1e9 / f, 1300.0) << f << " Hz: slower than it need be";
         }
     }
 }

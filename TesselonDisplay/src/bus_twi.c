@@ -133,12 +133,17 @@ TD_INLINE uint8_t twi_ready(tesselon_display *display)
 }
 
 /*
- * TWBR for the fastest SCL of 400 kHz at the most, with the prescaler at 1:
- * SCL is f / (16 + 2 TWBR), so TWBR is rounded up (rounded down, SCL would
- * come out at 425 kHz from 11.0592 MHz); below 6.4 MHz, 0 gives f / 16. The
- * ATmega8 wants 10 at the least in master mode, which only slows SCL.
+ * TWBR for the fastest SCL within Fast-mode's low and high periods, with
+ * the prescaler at 1. SCL is f / (16 + 2 TWBR); by the AVR datasheet's
+ * account of what its TWI generates, the low period is half of that less
+ * 2 clocks, TWBR + 6 clocks, which must be 1.3 us at the least, and the
+ * high period TWBR + 10 clocks, past the 0.6 us it needs whenever the low
+ * one is long enough. At 16 MHz that is TWBR 15 and 347.8 kHz; 400 kHz
+ * (TWBR 12) would leave SCL low for 1.125 us. The ATmega8 wants 10 at the
+ * least in master mode, which only slows SCL.
  */
-#define TWI_BITRATE(f) ((f) > 6400000UL ? ((f)-6400000UL + 799999UL) / 800000UL : 0)
+#define TWI_CLOCKS_IN_1300NS(f) (((f)*13UL + 9999999UL) / 10000000UL) /* rounded up */
+#define TWI_BITRATE(f) (TWI_CLOCKS_IN_1300NS(f) > 6 ? TWI_CLOCKS_IN_1300NS(f) - 6 : 0)
 #if defined(__AVR_ATmega8__)
 #define TWBR_LEAST 10
 #else
