@@ -197,8 +197,11 @@ static void pcd8544_command(pagepanel_t *p, uint8_t byte)
             p->column = byte & 0x7F;
         else
             fail(p, "0x%02X is no PCD8544 instruction (H = 0)", byte);
-    } else if (byte >= 0x80)
+    } else if (byte >= 0x80) {
         p->vop = byte & 0x7F;
+        if (p->vop > 90) /* VLCD = 3.06 V + 0.06 V x Vop */
+            fail(p, "Vop %d: VLCD above the 8.5 V its generator may make", p->vop);
+    }
     else if (!(byte >= 0x04 && byte <= 0x07) && !(byte >= 0x10 && byte <= 0x17))
         fail(p, "0x%02X is no PCD8544 instruction (H = 1)", byte);
 }

@@ -543,27 +543,34 @@ TEST(Spi, ControllerCommands) {
     using Bytes = std::vector<std::uint8_t>;
     const auto call = [&](tesselon_display *display, int which) {
         sent.clear();
-        const std::uint8_t result = which == 0   ? tesselon_display_contrast(display, 200)
-                                    : which == 1 ? tesselon_display_on(display, 0)
+        const std::uint8_t result = which == 0   ? tesselon_display_contrast(display, 0)
+                                    : which == 1 ? tesselon_display_contrast(display, 255)
+                                    : which == 2 ? tesselon_display_on(display, 0)
                                                  : tesselon_display_invert(display, 1);
         return std::pair(result, sent);
     };
     const std::uint8_t ok = TESSELON_DISPLAY_OK, refused = TESSELON_DISPLAY_ARGUMENT_ERROR;
-    for (const auto &[panel, contrast, off, invert] :
-         {std::tuple(&tesselon_display_ssd1309_spi, std::pair(ok, Bytes{0x81, 200}),
-                     std::pair(ok, Bytes{0xAE}), std::pair(ok, Bytes{0xA7})),
-          std::tuple(&tesselon_display_pcd8544_spi, std::pair(ok, Bytes{0x21, 0x80 | 100, 0x20}),
-                     std::pair(ok, Bytes{0x24}), std::pair(ok, Bytes{0x0D})),
+    // The PCD8544's operating voltage VLCD = 3.06 V + 0.06 V x Vop must stay
+    // within the 6.0 to 8.5 V its generator may make: Vop 49 (0xB1) to 90.
+    for (const auto &[panel, lowest, highest, off, invert] :
+         {std::tuple(&tesselon_display_ssd1309_spi, std::pair(ok, Bytes{0x81, 0}),
+                     std::pair(ok, Bytes{0x81, 255}), std::pair(ok, Bytes{0xAE}),
+                     std::pair(ok, Bytes{0xA7})),
+          std::tuple(&tesselon_display_pcd8544_spi, std::pair(ok, Bytes{0x21, 0x80 | 49, 0x20}),
+                     std::pair(ok, Bytes{0x21, 0x80 | 90, 0x20}), std::pair(ok, Bytes{0x24}),
+                     std::pair(ok, Bytes{0x0D})),
           std::tuple(&tesselon_display_st7920_spi, std::pair(refused, Bytes{}),
-                     std::pair(ok, Bytes{0xF8, 0x00, 0x80}), std::pair(refused, Bytes{}))}) {
+                     std::pair(refused, Bytes{}), std::pair(ok, Bytes{0xF8, 0x00, 0x80}),
+                     std::pair(refused, Bytes{}))}) {
         tesselon_display display = {};
         ASSERT_EQ(tesselon_display_init_spi(
                       &display, panel, spics,
                       panel == &tesselon_display_st7920_spi ? TESSELON_NO_PIN : spidc, spireset),
                   TESSELON_DISPLAY_OK);
-        EXPECT_EQ(call(&display, 0), contrast);
-        EXPECT_EQ(call(&display, 1), off);
-        EXPECT_EQ(call(&display, 2), invert);
+        EXPECT_EQ(call(&display, 0), lowest);
+        EXPECT_EQ(call(&display, 1), highest);
+        EXPECT_EQ(call(&display, 2), off);
+        EXPECT_EQ(call(&display, 3), invert);
     }
     SPDR.onwrite = nullptr;
 }

@@ -89,7 +89,7 @@ static uint8_t oled_address(td_page_line *line)
         .setup = setup_bytes,                                                                      \
         .address = oled_address,                                                                   \
         .commands = {.normal = 0xA6, .on = 0xAF, .inverted = 0xA7, .off = 0xAE},                   \
-        .contrast = {.command = 0x81, .shift = 0, .base = 0, .tail = 0}, .text_rows = 8,           \
+        .contrast = {.command = 0x81, .top = 255, .base = 0, .tail = 0}, .text_rows = 8,           \
         .needs_reset = reset_needed                                                                \
     }
 

@@ -24,14 +24,15 @@ static uint8_t pcd8544_address(td_page_line *line)
 }
 
 /* Powered up and down for on and off; normal and inverted display. The
- * contrast is its operating voltage, Vop = value / 2, set among the
- * extended instructions, which also power it up. */
+ * contrast is its operating voltage, VLCD = 3.06 V + 0.06 V x Vop, set
+ * among the extended instructions (which also power it up) within the
+ * 6.0 to 8.5 V its own generator may make: Vop 49 to 90. */
 TD_PANEL(tesselon_display_pcd8544_spi) = {
     .stream = TD_BUS_STREAM(spi),
     .controller = {.setup = pcd8544_setup,
                    .address = pcd8544_address,
                    .commands = {.normal = 0x0C, .on = 0x20, .inverted = 0x0D, .off = 0x24},
-                   .contrast = {.command = 0x21, .shift = 1, .base = 0x80, .tail = 0x20},
+                   .contrast = {.command = 0x21, .top = 90 - 49, .base = 0x80 | 49, .tail = 0x20},
                    .text_rows = 8,
                    .needs_reset = 1},
     .columns = 84,

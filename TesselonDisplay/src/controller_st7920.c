@@ -183,7 +183,7 @@ TD_PANEL(tesselon_display_st7920_spi) = {
     .controller = {.setup = st7920_setup,
                    .address = st7920_address,
                    .commands = {.normal = 0x36, .on = 0x0C, .inverted = 0, .off = 0x08},
-                   .contrast = {.command = 0, .shift = 0, .base = 0, .tail = 0},
+                   .contrast = {.command = 0, .top = 0, .base = 0, .tail = 0},
                    .text_rows = 1,
                    .needs_reset = 0},
     .columns = 128,

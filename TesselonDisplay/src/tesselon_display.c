@@ -160,7 +160,8 @@ uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
     const td_contrast *contrast = &controller_of(display)->contrast;
     const uint8_t commands[3] = {
         pgm_read_byte(&contrast->command),
-        (uint8_t)(value >> pgm_read_byte(&contrast->shift) | pgm_read_byte(&contrast->base)),
+        (uint8_t)(((uint16_t)value * (pgm_read_byte(&contrast->top) + 1) >> 8) +
+                  pgm_read_byte(&contrast->base)),
         pgm_read_byte(&contrast->tail)};
     if (commands[0])
         send_commands(display, commands, commands[2] ? 3 : 2, 0);

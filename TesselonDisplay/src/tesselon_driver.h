@@ -161,10 +161,10 @@ typedef struct td_commands {
 } td_commands;
 
 /* The contrast, 0 to 255, as the controller takes it: command, then
- * (value >> shift) | base, then tail unless it is 0. A controller with
- * no contrast of its own has command 0. */
+ * base + value x (top + 1) / 256 (0 to top), then tail unless it is 0. A
+ * controller with no contrast of its own has command 0. */
 typedef struct td_contrast {
-    uint8_t command, shift, base, tail;
+    uint8_t command, top, base, tail;
 } td_contrast;
 
 typedef struct td_controller {

@@ -20,8 +20,8 @@
 // until a reset pulse, and begin refuses NO_PIN here.
 //
 // The right contrast differs from module to module: if the glass is blank
-// or all dark, try other values in setContrast below (0 to 255; begin sets
-// 128). Over SPI nothing answers, so begin fails only for a pin that is no
+// or all dark, try other values in setContrast below (0 to 255: 6.0 to
+// 8.5 V on the glass; begin sets about 90). Over SPI nothing answers, so begin fails only for a pin that is no
 // pin: then the LED blinks (on an Uno pin 13 is the SPI's clock as well,
 // which the panel ignores while its CE is high).
 #include <TesselonDisplay.h>
