@@ -519,6 +519,31 @@ TEST(Spi, LinesNotWired) {
     SPDR.onwrite = nullptr;
 }
 
+// The ST7920's CS (active high, the SPI's SS pin in the usual wiring) is
+// high only while a frame is sent: never through a wait, the reset's
+// included, so that other traffic on the SPI never reaches the module.
+TEST(Spi, St7920SelectedOnlyForItsFrames) {
+    int bytes = 0, unselected = 0, selectedwaits = 0;
+    SPDR.onwrite = [&](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        ++bytes;
+        unselected += !pinhigh(spics);
+        return byte;
+    };
+    hostwait = [&](double) { selectedwaits += pinhigh(spics); };
+    hostio[0x05] |= _BV(2); // CS high as another firmware may have left it
+    tesselon_display display = {};
+    EXPECT_EQ(tesselon_display_init_spi(&display, &tesselon_display_st7920_spi, spics,
+                                        TESSELON_NO_PIN, spireset),
+              TESSELON_DISPLAY_OK);
+    EXPECT_EQ(tesselon_display_draw(&display, picture, 3, 5), TESSELON_DISPLAY_OK);
+    EXPECT_GT(bytes, 0);
+    EXPECT_EQ(unselected, 0) << "bytes sent with CS low";
+    EXPECT_EQ(selectedwaits, 0) << "waits with CS high";
+    SPDR.onwrite = nullptr;
+    hostwait = [](double) {};
+}
+
 // A byte that never leaves the SPI (no SPIF: the SPI stopped under the
 // driver) ends each call in a bus fault, not a hang.
 TEST(Spi, ByteThatNeverLeavesIsAFault) {

@@ -21,13 +21,13 @@
 #endif
 #endif
 
-/* SS stays an output so that the SPI stays master. */
+/* SS stays an output so that the SPI stays master; it is set first, so
+ * that a CS on the SS pin ends at its own idle level. */
 uint8_t td_spi_pins(tesselon_display *display, uint8_t cs_idle)
 {
-    return td_pin_write(display->bus.spi.cs, cs_idle, 1) &&
+    return td_pin_write(SPI_SS, 1, 1) && td_pin_write(display->bus.spi.cs, cs_idle, 1) &&
            td_pin_write(display->bus.spi.reset, 1, 1) && td_pin_write(display->bus.spi.dc, 1, 1) &&
-           td_pin_write(SPI_SS, 1, 1) && td_pin_write(SPI_MOSI, 0, 1) &&
-           td_pin_write(SPI_SCK, 0, 1);
+           td_pin_write(SPI_MOSI, 0, 1) && td_pin_write(SPI_SCK, 0, 1);
 }
 
 /* A reset pulse on RESET, or the module's own power-up reset where RESET

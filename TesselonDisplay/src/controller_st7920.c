@@ -21,13 +21,20 @@
 #define ST7920_DATA 0xFA
 #define ST7920_CLEAR 0x01
 
-/* One byte as a frame, then its execution time: 72 us, or 1.6 ms for a
- * clear (2 ms here). */
+/* One byte as a frame, CS high while it is sent and low again once it
+ * has left, so that no other traffic on the SPI reaches the module during
+ * the waits; then its execution time: 72 us, or 1.6 ms for a clear (2 ms
+ * here). */
 static void st7920_frame(tesselon_display *display, uint8_t sync, uint8_t byte)
 {
     const uint8_t frame[3] = {sync, (uint8_t)(byte & 0xF0), (uint8_t)(byte << 4)};
+    if (TD_FAILED(display->state))
+        return;
+    td_pin_write(display->bus.st7920.cs, 1, 0);
     td_spi_send(display, frame, 3, 0);
-    if (!td_spi_ready(display))
+    const uint8_t sent = td_spi_ready(display);
+    td_pin_write(display->bus.st7920.cs, 0, 0);
+    if (!sent)
         return;
     if (sync == ST7920_INSTRUCTION && byte == ST7920_CLEAR)
         td_wait_ms(2);
@@ -55,7 +62,6 @@ static void st7920_begin(tesselon_display *display, uint8_t carries)
     td_spi_clock_set(display);
     display->bus.st7920.stream = carries == TD_DATA ? DATA_STREAM : 0;
     display->bus.st7920.pixels = NO_PIXELS;
-    td_pin_write(display->bus.st7920.cs, 1, 0);
 }
 
 static void st7920_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
@@ -94,11 +100,7 @@ static void st7920_dark(tesselon_display *display, uint8_t count)
     display->bus.st7920.pixels = pixels;
 }
 
-static void st7920_end(tesselon_display *display)
-{
-    st7920_dark(display, 0);
-    td_pin_write(display->bus.st7920.cs, 0, 0);
-}
+static void st7920_end(tesselon_display *display) { st7920_dark(display, 0); }
 
 /* A row's pixels of a page line, dark where the line has no rows. */
 static void st7920_row_pixels(tesselon_display *display, const td_page_line *line, uint8_t row)
