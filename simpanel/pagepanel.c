@@ -27,6 +27,7 @@ static void reset(pagepanel_t *p)
     p->page = p->column = p->awaiting = p->arguments = 0;
     p->display_on = p->reverse = p->entire_on = p->remap = p->scan_reverse = 0;
     p->start_line = p->offset = 0;
+    p->mux = 63;
     p->dc_dc = 1;
     p->addressing = 2; /* page addressing */
     p->locked = 0;
@@ -63,6 +64,8 @@ static void sh1106_argument(pagepanel_t *p, uint8_t command, uint8_t value)
             fail(p, "argument 0x%02X of 0x%02X is above 0x3F", value, command);
         if (command == 0xD3)
             p->offset = value;
+        else
+            p->mux = value;
         break;
     case 0xAD: /* DC-DC control */
         if ((value & 0xFE) != 0x8A)
@@ -132,6 +135,7 @@ static void ssd1309_argument(pagepanel_t *p, uint8_t command, uint8_t value)
     case 0xA8: /* multiplex ratio: 16 to 64 */
         if (value < 0x0F || value > 0x3F)
             fail(p, "argument 0x%02X of 0xA8 is outside 0x0F to 0x3F", value);
+        p->mux = value;
         break;
     case 0xD3: /* display offset */
         if (value > 0x3F)
@@ -409,6 +413,8 @@ int pagepanel_lit(const pagepanel_t *p, int x, int y)
     const int segment = p->first_visible + 127 - x;
     const int column = p->remap ? p->columns - 1 - segment : segment;
     const int com = p->scan_reverse ? y : 63 - y;
+    if (com > p->mux) /* a COM line the multiplex ratio leaves undriven */
+        return 0;
     const int row = (com + p->start_line + p->offset) & 63;
     return (p->ram[row / 8][column] >> (row % 8) & 1) ^ p->reverse;
 }

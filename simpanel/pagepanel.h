@@ -35,6 +35,7 @@ typedef struct pagepanel {
     uint8_t page, column;
     uint8_t awaiting, arguments; /* the command whose arguments come next, and how many */
     uint8_t display_on, reverse, entire_on, remap, scan_reverse, start_line, offset, dc_dc;
+    uint8_t mux; /* the multiplex ratio less one: COM0 to COM[mux] are driven */
     uint8_t addressing, locked;                   /* SSD1309 */
     uint8_t extended, vertical, power_down, mode; /* PCD8544: H, V, PD, and D and E */
     uint8_t vop;
