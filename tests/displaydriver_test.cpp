@@ -404,6 +404,22 @@ TEST_F(Twi, LeavesWiresBusAlone) {
     EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_OK);
 }
 
+// An address in its 7-bit form (0x3C) or in the 8-bit form module boards
+// print (0x78, which as a 7-bit address is reserved) goes on the wire alike.
+TEST_F(Twi, AddressInEitherForm) {
+    for (const auto &[given, wire] : {std::pair(0x3C, 0x78), std::pair(0x3D, 0x7A),
+                                      std::pair(0x78, 0x78), std::pair(0x7A, 0x7A),
+                                      std::pair(0x79, 0x78)}) {
+        sent.clear();
+        tesselon_display display = {};
+        EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c,
+                                            static_cast<std::uint8_t>(given)),
+                  TESSELON_DISPLAY_OK);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent[0], wire) << std::hex << given;
+    }
+}
+
 // Calls that cannot be served touch nothing: any call before init (on a
 // display that is all zeros), and no picture.
 TEST_F(Twi, CallsThatCannotBeServed) {

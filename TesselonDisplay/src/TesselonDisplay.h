@@ -53,9 +53,10 @@ class TesselonDisplay
     // wait) or a CS tied low.
     static const uint8_t NO_PIN = TESSELON_NO_PIN;
 
-    // Sets the bus and the panel at an I2C address (0x3C or 0x3D) up,
-    // clears it and turns it on. Another device may share the bus through
-    // Wire. The PCD8544 and the ST7920 have no I2C: false.
+    // Sets the bus and the panel at an I2C address (0x3C or 0x3D, or 0x78
+    // or 0x7A as module boards print them) up, clears it and turns it on.
+    // Another device may share the bus through Wire. The PCD8544 and the
+    // ST7920 have no I2C: false.
     bool beginI2C(Panel panel, uint8_t address = 0x3C)
     {
         return done(tesselon_display_init_i2c(&display_, i2cPanel(panel), address));

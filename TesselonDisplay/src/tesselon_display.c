@@ -193,7 +193,9 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
 uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t address)
 {
-    display->bus.i2c.address = address << 1; /* to write to it */
+    /* To write to it. 0x78 to 0x7F are reserved 7-bit addresses, so such a
+     * value is the 8-bit form that module boards print (0x78 for 0x3C). */
+    display->bus.i2c.address = address >= 0x78 ? address & 0xFE : address << 1;
     return start(display, panel);
 }
 

@@ -119,8 +119,8 @@ typedef struct tesselon_display {
 TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_DECLARE)
 #undef TESSELON_DISPLAY_DECLARE
 
-/* Sets the bus and an I2C panel at address (0x3C or 0x3D) up, clears it and
- * turns it on. */
+/* Sets the bus and an I2C panel at address (0x3C or 0x3D, or as module
+ * boards print them, 0x78 or 0x7A) up, clears it and turns it on. */
 uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t address);
 
