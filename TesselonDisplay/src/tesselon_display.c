@@ -127,7 +127,7 @@ uint8_t tesselon_display_clear(tesselon_display *display)
     return outcome(display);
 }
 
-/* A one-byte command of the panel's controller, which at td_commands,
+/* The one-byte command `which` bytes into the controller's td_commands,
  * once init has set the display up; one the controller lacks (0) is
  * refused. */
 static uint8_t controller_command(tesselon_display *display, uint8_t which)
