@@ -6,7 +6,7 @@
  * glass dark.
  *
  *   simpanel [-mcu NAME] [-spi] [-controller ssd1306|sh1106|ssd1309|pcd8544|st7920]
- *             [-rows 32] [-address A]
+ *             [-rows 32] [-address A] [-warm STATE] [-noreset]
  *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
  *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
  *             firmware.elf|firmware.hex glass.ppm
@@ -31,6 +31,10 @@
  * sends on its UART to FILE. At the end, standard error tells how often PB5 (the LED on an Uno)
  * changed, the SPI clock a model saw, and -measure the cycles and stack bytes of the first call of
  * FUNCTION. simavr's SSD1306 prints on standard output.
+ *
+ * -warm STATE starts the ST7920 as an earlier firmware left it (st7920.h
+ * lists the states), and -noreset leaves its RESET unwired, as the library
+ * allows for it.
  */
 #include <stdarg.h>
 #include <stdio.h>
@@ -66,6 +70,8 @@ struct options {
     unsigned long long cycles;
     const char *measure;
     const char *text;
+    const char *warm; /* the ST7920's state at the start, or NULL: cold */
+    int noreset;
     const char *firmware;
     const char *glass;
 };
@@ -86,8 +92,12 @@ static void quiet_logger(avr_t *avr, const int level, const char *format, va_lis
 
 static struct options parse(int argc, char **argv)
 {
-    struct options o = {"atmega328p", 0,    "ssd1306", 64,   0x3C, 0, 0, NULL, 0, 1,
-                        100000000ULL, NULL, NULL,      NULL, NULL};
+    struct options o = {.mcu = "atmega328p",
+                        .controller = "ssd1306",
+                        .rows = 64,
+                        .address = 0x3C,
+                        .scale = 1,
+                        .cycles = 100000000ULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
         if (!strcmp(argv[i], "-mcu") && i + 1 < argc)
@@ -96,6 +106,10 @@ static struct options parse(int argc, char **argv)
             o.spi = 1;
         else if (!strcmp(argv[i], "-nopanel"))
             o.nopanel = 1;
+        else if (!strcmp(argv[i], "-warm") && i + 1 < argc)
+            o.warm = argv[++i];
+        else if (!strcmp(argv[i], "-noreset"))
+            o.noreset = 1;
         else if (!strcmp(argv[i], "-eeprom"))
             o.eeprom = 1;
         else if (!strcmp(argv[i], "-controller") && i + 1 < argc) {
@@ -210,7 +224,9 @@ static void connect(avr_t *avr, const struct options *o)
         ;
     else if (is(o, "st7920")) {
         st7920_init(avr, &st7920);
-        st7920_connect(&st7920, 2, 0);
+        if (o->warm && st7920_warm(&st7920, o->warm) != 0)
+            fail("no such warm state of the ST7920: ", o->warm);
+        st7920_connect(&st7920, 2, o->noreset ? -1 : 0);
     } else if (modelled(o)) {
         pagepanel_init(avr, &pagepanel,
                        is(o, "sh1106")    ? SH1106

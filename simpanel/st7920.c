@@ -11,7 +11,8 @@
 #include "sim_time.h"
 
 #define INSTRUCTION_US 72
-#define CLEAR_US 1600
+#define FUNCTION_SET_US 100 /* the initialisation flow's */
+#define CLEAR_US 10000      /* the flow's; the instruction itself takes 1.6 ms */
 #define START_US 40000
 #define MAX_CLOCK 2500000UL
 /* simavr 1.6 hands a byte over every 100 us, whatever the SPI's clock: the
@@ -31,12 +32,42 @@ static void fail(st7920_t *p, const char *format, ...)
 }
 
 /* The registers after power-up or a reset: basic instructions, display
- * and graphics off; the memories keep what they hold. */
+ * and graphics off, no scroll, no line reversed, the address counting up;
+ * the memories keep what they hold. */
 static void reset(st7920_t *p)
 {
     p->extended = p->graphics = p->display_on = p->asleep = 0;
+    p->standby = p->scroll_select = p->scroll = p->reversed = p->decrement = 0;
     p->vertical_set = p->graphics_address = p->half = p->received = 0;
     p->ready = p->avr->cycle + avr_usec_to_cycles(p->avr, START_US);
+}
+
+/* A GDRAM row an earlier firmware set, its word still due. */
+#define LEFT_HALF_SET 2
+
+int st7920_warm(st7920_t *p, const char *state)
+{
+    p->display_on = p->text_cleared = 1;
+    p->extended = p->graphics = 1;
+    memset(p->written, 1, sizeof p->written); /* its picture, not noise */
+    if (!strcmp(state, "asleep"))
+        p->asleep = 1;
+    else if (!strcmp(state, "basic-graphics"))
+        p->extended = 0;
+    else if (!strcmp(state, "scroll"))
+        p->scroll_select = 1, p->scroll = 17;
+    else if (!strcmp(state, "half-address"))
+        p->vertical_set = LEFT_HALF_SET, p->vertical = 5;
+    else if (!strcmp(state, "standby"))
+        p->standby = 1;
+    else if (!strcmp(state, "decrement"))
+        p->extended = 0, p->decrement = 1;
+    else if (!strcmp(state, "reversed"))
+        p->reversed = 1 << 2;
+    else if (strcmp(state, "graphics"))
+        return -1;
+    p->ready = 0; /* its power came up long ago */
+    return 0;
 }
 
 void st7920_init(avr_t *avr, st7920_t *p)
@@ -53,8 +84,9 @@ void st7920_init(avr_t *avr, st7920_t *p)
 /* The wait before the next frame, from the end of this one. */
 static void wait(st7920_t *p, unsigned us) { p->wait_us = us; }
 
-/* Function set: DL in bit 4, RE in bit 2, G in bit 1 (extended alone).
- * DL and RE may not change at once, nor RE and G. */
+/* Function set: DL in bit 4, RE in bit 2, G in bit 1, read in the set it
+ * arrives in (among the basic instructions bit 1 means nothing, so G
+ * stays). DL and RE may not change at once, nor RE and G. */
 static void function_set(st7920_t *p, uint8_t byte)
 {
     const uint8_t extended = byte >> 2 & 1;
@@ -65,16 +97,21 @@ static void function_set(st7920_t *p, uint8_t byte)
     if (p->extended)
         p->graphics = byte >> 1 & 1;
     p->extended = extended;
+    wait(p, FUNCTION_SET_US);
 }
 
 static void basic(st7920_t *p, uint8_t byte)
 {
     if (byte == 0x01) {
+        if (p->asleep)
+            fail(p, "a clear while asleep (the datasheet does not say it is carried out)");
         p->text_cleared = 1; /* the text layer to blanks */
         p->graphics_address = 0;
         wait(p, CLEAR_US);
-    } else if (byte <= 0x03 || (byte >= 0x04 && byte <= 0x07) || (byte >= 0x10 && byte <= 0x1F))
-        ; /* home, entry mode, cursor and display shift */
+    } else if (byte >= 0x04 && byte <= 0x07)
+        p->decrement = !(byte & 0x02); /* entry mode: I/D */
+    else if (byte <= 0x03 || (byte >= 0x10 && byte <= 0x1F))
+        ; /* home, cursor and display shift: the text layer's */
     else if (byte >= 0x08 && byte <= 0x0F)
         p->display_on = byte >> 2 & 1;
     else if (byte >= 0x20 && byte <= 0x3F)
@@ -102,28 +139,47 @@ static void extended(st7920_t *p, uint8_t byte)
         }
         return;
     }
-    if (p->vertical_set)
+    /* The address's two bytes are written one after the other: another
+     * instruction between them starts it anew. The driver never does so;
+     * an earlier firmware may have. */
+    if (p->vertical_set == 1)
         fail(p, "instruction 0x%02X where the GDRAM's word address was due", byte);
+    p->vertical_set = 0;
     if (byte >= 0x20 && byte <= 0x3F)
         function_set(p, byte);
     else if (byte >= 0x08 && byte <= 0x0F)
         p->asleep = !(byte & 0x04);
+    else if (byte >= 0x40 && p->scroll_select)
+        p->scroll = byte & 0x3F; /* the vertical scroll's address */
     else if (byte >= 0x40)
-        p->graphics_address = 0; /* IRAM or scroll address */
+        p->graphics_address = 0; /* an IRAM address */
+    else if (byte >= 0x04)
+        p->reversed ^= 1 << (byte & 3); /* each time a line's reverse toggles */
+    else if (byte >= 0x02)
+        p->scroll_select = byte & 1;
+    else if (byte == 0x01)
+        p->standby = 1;
     else if (byte > 0x07)
         fail(p, "0x%02X is no ST7920 extended instruction", byte);
 }
 
+/* In standby, any instruction ends it: taken here as doing nothing else
+ * (the datasheet does not say that it is carried out). */
 static void instruction(st7920_t *p, uint8_t byte)
 {
     wait(p, INSTRUCTION_US);
-    (p->extended ? extended : basic)(p, byte);
+    if (p->standby)
+        p->standby = 0;
+    else
+        (p->extended ? extended : basic)(p, byte);
 }
 
 /* Two bytes a word, high byte first; the horizontal address then moves on. */
 static void data(st7920_t *p, uint8_t byte)
 {
     wait(p, INSTRUCTION_US);
+    if (p->asleep)
+        fail(p, "data 0x%02X while asleep (the datasheet does not say it is stored)", byte);
     if (!p->graphics_address) {
         fail(p, "data 0x%02X to the text layer (no GDRAM address set)", byte);
         return;
@@ -140,7 +196,7 @@ static void data(st7920_t *p, uint8_t byte)
     }
     p->gdram[p->vertical][p->horizontal] = (uint16_t)(p->high_byte << 8 | byte);
     p->written[p->vertical][p->horizontal] = 1;
-    p->horizontal++;
+    p->horizontal += p->decrement ? -1 : 1; /* past word 0 it is 255: a fault next */
 }
 
 /* The SPI clock the chip runs at, from SPCR and SPSR, and the cycles of a byte. */
@@ -211,21 +267,31 @@ void st7920_connect(st7920_t *p, int cs_bit, int reset_bit)
                             spi_hook, p);
     avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), cs_bit), cs_hook,
                             p);
-    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), reset_bit),
-                            reset_hook, p);
+    if (reset_bit >= 0)
+        avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), reset_bit),
+                                reset_hook, p);
 }
 
-/* Rows 0 to 31 are words 0 to 7 of the 32 rows, rows 32 to 63 words 8 to 15. */
+/* Rows 0 to 31 are words 0 to 7 of the 32 rows, rows 32 to 63 words 8 to
+ * 15; a vertical scroll moves the rows up. */
 int st7920_lit(const st7920_t *p, int x, int y)
 {
-    if (!p->display_on || !p->graphics || p->asleep)
+    if (!p->display_on || !p->graphics || p->asleep || p->standby)
         return 0;
+    y = (y + p->scroll) % 64;
     const uint16_t word = p->gdram[y & 31][x / 16 + (y >= 32 ? 8 : 0)];
     return word >> (15 - x % 16) & 1;
 }
 
 const char *st7920_check(st7920_t *p)
 {
+    if (p->standby || p->scroll || p->scroll_select || p->reversed || p->decrement)
+        fail(p, "left as an earlier firmware set it: %s",
+             p->standby         ? "in standby"
+             : p->scroll        ? "a vertical scroll"
+             : p->scroll_select ? "scroll addresses selected"
+             : p->reversed      ? "a line reversed (only RESET or the power undoes it)"
+                                : "the address counting down");
     const int shown = p->display_on && !p->asleep;
     if (shown && !p->text_cleared)
         fail(p, "the text layer was never cleared: its power-up content shows");

@@ -123,7 +123,16 @@ struct GlassCase {
     std::string controller = "ssd1306";
     int tilewidth = 0, tileheight = 0, tile = -1; // one tile of the picture, a sheet, alone
     const char *text = nullptr;                   // or this text, with the picture as its font
+    const char *model = "";                       // the model's own options: how it starts
 };
+
+// The case on an ST7920 that an earlier firmware left as `options` say.
+GlassCase st7920warm(const char *name, const char *options) {
+    GlassCase c{name, [] { return randompixels(128, 64, 22); }, 0, 0, true};
+    c.controller = "st7920";
+    c.model = options;
+    return c;
+}
 
 // The case writing text with its picture as the font, glyphs of width x height.
 GlassCase text(GlassCase c, int width, int height, const char *line) {
@@ -295,7 +304,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     // A blinking firmware never sleeps: it runs for two simulated seconds.
     ASSERT_EQ(shell(quoted(SIMPANEL_PATH) + (c.spi ? " -spi" : "") + " -rows " +
                     std::to_string(c.rows) + " -controller " + c.controller + " " +
-                    (c.panel ? c.panel : "-nopanel") + (expectsfault(c) ? " -run 32000000 " : " ") +
+                    (c.panel ? c.panel : "-nopanel") + " " + c.model +
+                    (expectsfault(c) ? " -run 32000000 " : " ") +
                     quoted(scratch.path("display.elf")) + " " + quoted(scratch.path("glass.ppm")) +
                     " >/dev/null 2>" + quoted(scratch.path("glass.log"))),
               0)
@@ -367,7 +377,17 @@ INSTANTIATE_TEST_SUITE_P(
          text(GlassCase{"TextFarRight", [] { return randompixels(120, 60, 20); }, 300, 5, false},
               10, 10, "Az9"),
          text(GlassCase{"TextAboveTheTop", [] { return randompixels(120, 60, 21); }, 3, -4, true},
-              10, 10, "Hi9")})),
+              10, 10, "Hi9"),
+         // An ST7920 left by another firmware, RESET not wired: begin ends
+         // as after a cold start. A reversed line only a reset pulse undoes.
+         st7920warm("WarmAsleep", "-warm asleep -noreset"),
+         st7920warm("WarmGraphics", "-warm graphics -noreset"),
+         st7920warm("WarmBasicGraphics", "-warm basic-graphics -noreset"),
+         st7920warm("WarmScroll", "-warm scroll -noreset"),
+         st7920warm("WarmHalfAddress", "-warm half-address -noreset"),
+         st7920warm("WarmStandby", "-warm standby -noreset"),
+         st7920warm("WarmDecrement", "-warm decrement -noreset"),
+         st7920warm("WarmReversedReset", "-warm reversed")})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the

@@ -21,10 +21,31 @@
 #define ST7920_DATA 0xFA
 #define ST7920_CLEAR 0x01
 
+/*
+ * The waits after a frame. The datasheet gives the execution times at its
+ * typical RC oscillator: 72 us, 1.6 ms for a clear; its initialisation
+ * flow asks for 100 us after a function set and 10 ms after the clear.
+ * The oscillator's range is not given, and its frequency depends on a
+ * resistor on the module: each wait here is a quarter longer than the
+ * datasheet's, for an oscillator up to a fifth slow.
+ */
+#define ST7920_WAIT_US(us) ((us)*5.0 / 4)
+
+static void st7920_wait(uint8_t sync, uint8_t byte)
+{
+    if (sync == ST7920_DATA)
+        _delay_us(ST7920_WAIT_US(72));
+    else if (byte == ST7920_CLEAR)
+        td_wait_ms(13);             /* 10 ms and a quarter, rounded up */
+    else if ((byte & 0xE0) == 0x20) /* a function set */
+        _delay_us(ST7920_WAIT_US(100));
+    else
+        _delay_us(ST7920_WAIT_US(72));
+}
+
 /* One byte as a frame, CS high while it is sent and low again once it
  * has left, so that no other traffic on the SPI reaches the module during
- * the waits; then its execution time: 72 us, or 1.6 ms for a clear (2 ms
- * here). */
+ * the waits; then its execution time. */
 static void st7920_frame(tesselon_display *display, uint8_t sync, uint8_t byte)
 {
     const uint8_t frame[3] = {sync, (uint8_t)(byte & 0xF0), (uint8_t)(byte << 4)};
@@ -34,12 +55,8 @@ static void st7920_frame(tesselon_display *display, uint8_t sync, uint8_t byte)
     td_spi_send(display, frame, 3, 0);
     const uint8_t sent = td_spi_ready(display);
     td_pin_write(display->bus.st7920.cs, 0, 0);
-    if (!sent)
-        return;
-    if (sync == ST7920_INSTRUCTION && byte == ST7920_CLEAR)
-        td_wait_ms(2);
-    else
-        _delay_us(72);
+    if (sent)
+        st7920_wait(sync, byte);
 }
 
 /* CS is the module's RS pin, active high, so it idles low. A module
@@ -162,13 +179,30 @@ static void st7920_send_line(tesselon_display *display, td_page_line *line)
     }
 }
 
-/* The text layer is cleared to blanks, as its power-up content would show
- * over the picture; the graphics memory follows. RE changes alone in one
- * instruction, G in the next. */
+/*
+ * From any state a firmware may leave the module in without a reset
+ * (RESET need not be wired), to the cold start's: no function set
+ * changes RE and G at once (nor DL, which stays 8-bit), the extended
+ * instructions are reached before anything else is undone. The first
+ * 0x34 reaches them from the basic ones (G as it was) or turns graphics
+ * off among them, and may be taken up by ending standby alone; the second
+ * leaves it certain. A GDRAM address left half set is ended by any other
+ * instruction. A reversed line cannot be undone: its instruction
+ * toggles, and serial mode cannot read it back (RESET or the power can).
+ * The text layer is cleared to blanks, as its power-up content would
+ * show over the picture.
+ */
 static const uint8_t st7920_setup[] TD_LOW_FLASH(st7920_setup) = TD_SETUP(
-    0x30,         /* basic instructions, 8-bit frames */
+    0x34, /* extended instructions, graphics off */
+    0x34, /* the same, for certain */
+    0x0C, /* out of sleep, before a clear the datasheet does not say it carries out asleep */
+    0x03, /* the vertical scroll's address selected */
+    0x40, /* scroll address 0: no scroll */
+    0x02, /* IRAM addresses selected, as at a cold start */
+    0x30, /* basic instructions, 8-bit frames */
+    0x0C, /* display on, no cursor */
     ST7920_CLEAR, /* the text layer to blanks */
-    0x0C,         /* display on, no cursor */
+    0x06,         /* the address counting up */
     0x34          /* extended instructions, graphics off; graphics on (0x36) turns it on */
 );
 
