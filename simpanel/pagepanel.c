@@ -187,6 +187,8 @@ static void ssd1309_command(pagepanel_t *p, uint8_t byte)
 static void pcd8544_command(pagepanel_t *p, uint8_t byte)
 {
     if (byte >= 0x20 && byte <= 0x27) {
+        if (byte & 0x04 && !p->power_down && p->mode)
+            fail(p, "power-down 0x%02X with the display not blank (0x08 first)", byte);
         p->extended = byte & 1;
         p->vertical = byte >> 1 & 1;
         p->power_down = byte >> 2 & 1;
@@ -205,8 +207,7 @@ static void pcd8544_command(pagepanel_t *p, uint8_t byte)
         p->vop = byte & 0x7F;
         if (p->vop > 90) /* VLCD = 3.06 V + 0.06 V x Vop */
             fail(p, "Vop %d: VLCD above the 8.5 V its generator may make", p->vop);
-    }
-    else if (!(byte >= 0x04 && byte <= 0x07) && !(byte >= 0x10 && byte <= 0x17))
+    } else if (!(byte >= 0x04 && byte <= 0x07) && !(byte >= 0x10 && byte <= 0x17))
         fail(p, "0x%02X is no PCD8544 instruction (H = 1)", byte);
 }
 

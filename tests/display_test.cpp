@@ -484,6 +484,9 @@ std::vector<SketchCase> sketchcases() {
     cases[32].glass = "-controller ssd1309 -spi";
     cases[36].glass = "-controller pcd8544";
     cases[40].glass = "-controller st7920";
+    // The PCD8544 off and on again, inverted meanwhile: the Uno's alone.
+    cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/OffAndOn",
+                     "arduino:avr:uno", "-controller pcd8544 -uart uart.txt"});
     // A picture beyond the first 64 KB of flash: the Mega's alone.
     cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/FarPictures",
                      "arduino:avr:mega:cpu=atmega2560", "-mcu atmega2560 -uart uart.txt"});
@@ -574,6 +577,13 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         expectglass(glass, 64, header("picture.h"), 40, 16);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),
                   "picture: beyond 64 KB\r\npointer: refused\r\nfar: drawn\r\n6\r\n");
+    } else if (name == "OffAndOn") { // inverted: the picture's 1-bits and the rest lit
+        Glass inverted = glass;
+        for (int i = 0; i < 84 * 48; ++i)
+            inverted.lit[i] = !glass.lit[i];
+        expectglass(inverted, 48, header("picture.h"), 0, 0);
+        EXPECT_EQ(readfile(scratch.path("uart.txt")),
+                  "pin past the last: refused\r\noff, inverted, on: ok\r\n");
     } else if (name == "WireBeside") {
         expectglass(glass, 64, header("picture.h"), 0, 0);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),

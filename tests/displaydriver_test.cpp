@@ -83,7 +83,7 @@ class Controller {
                            : byte <= 0x1F || (byte >= 0xB0 && byte <= 0xB7) || byte == 0xE3 ? -1
                            : byte == 0xEE                                                   ? 0xE0
                            : kind_ == SH1106 && byte >= 0x30 && byte <= 0x33                ? 0x30
-                                                                     : byte & 0xFE;
+                                                                             : byte & 0xFE;
         if (family < 0) // addresses, which every line sets, and the NOP
             return;
         if (byte == 0xAF && kind_ == SSD1306 && registers[0x8D] != 0x14)
@@ -232,8 +232,8 @@ class Datasheet : public Twi, public ::testing::WithParamInterface<PanelCase> {
                   : tesselon_display_init_i2c(&display, c.panel, 0x3C);
         EXPECT_EQ(result, TESSELON_DISPLAY_OK);
         if (c.spi) { // MOSI PB3, SCK PB5, SS and CS PB2, D/C PB1, RESET PB0 driven
-            const unsigned lines = _BV(3) | _BV(5) | _BV(2) | _BV(1) |
-                                   (c.reset != TESSELON_NO_PIN ? _BV(0) : 0);
+            const unsigned lines =
+                _BV(3) | _BV(5) | _BV(2) | _BV(1) | (c.reset != TESSELON_NO_PIN ? _BV(0) : 0);
             EXPECT_EQ(hostio[0x04] & lines, lines) << "the SPI's lines as outputs";
         }
         if (!c.spi || c.reset == TESSELON_NO_PIN) {
@@ -407,9 +407,9 @@ TEST_F(Twi, LeavesWiresBusAlone) {
 // An address in its 7-bit form (0x3C) or in the 8-bit form module boards
 // print (0x78, which as a 7-bit address is reserved) goes on the wire alike.
 TEST_F(Twi, AddressInEitherForm) {
-    for (const auto &[given, wire] : {std::pair(0x3C, 0x78), std::pair(0x3D, 0x7A),
-                                      std::pair(0x78, 0x78), std::pair(0x7A, 0x7A),
-                                      std::pair(0x79, 0x78)}) {
+    for (const auto &[given, wire] :
+         {std::pair(0x3C, 0x78), std::pair(0x3D, 0x7A), std::pair(0x78, 0x78),
+          std::pair(0x7A, 0x7A), std::pair(0x79, 0x78)}) {
         sent.clear();
         tesselon_display display = {};
         EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c,
@@ -479,8 +479,9 @@ TEST_F(Twi, PageBytesOfAPictureOnEachBus) {
         return byte;
     };
     tesselon_display spi = {};
-    ASSERT_EQ(tesselon_display_init_spi(&spi, &tesselon_display_ssd1306_spi, spics, spidc, spireset),
-              TESSELON_DISPLAY_OK);
+    ASSERT_EQ(
+        tesselon_display_init_spi(&spi, &tesselon_display_ssd1306_spi, spics, spidc, spireset),
+        TESSELON_DISPLAY_OK);
     data.clear();
     EXPECT_EQ(tesselon_display_draw(&spi, tall, 0, 0), TESSELON_DISPLAY_OK);
     EXPECT_EQ(data, expected) << "SPI";
@@ -565,9 +566,9 @@ TEST(Spi, St7920SelectedOnlyForItsFrames) {
 TEST(Spi, ByteThatNeverLeavesIsAFault) {
     SPSR.value = 0;
     tesselon_display display = {};
-    EXPECT_EQ(tesselon_display_init_spi(&display, &tesselon_display_ssd1306_spi, spics, spidc,
-                                        spireset),
-              TESSELON_DISPLAY_BUS_FAULT);
+    EXPECT_EQ(
+        tesselon_display_init_spi(&display, &tesselon_display_ssd1306_spi, spics, spidc, spireset),
+        TESSELON_DISPLAY_BUS_FAULT);
     EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_BUS_FAULT);
 }
 
@@ -587,22 +588,25 @@ TEST(Spi, ControllerCommands) {
         const std::uint8_t result = which == 0   ? tesselon_display_contrast(display, 0)
                                     : which == 1 ? tesselon_display_contrast(display, 255)
                                     : which == 2 ? tesselon_display_on(display, 0)
-                                                 : tesselon_display_invert(display, 1);
+                                    : which == 3 ? tesselon_display_invert(display, 1)
+                                                 : tesselon_display_on(display, 1);
         return std::pair(result, sent);
     };
     const std::uint8_t ok = TESSELON_DISPLAY_OK, refused = TESSELON_DISPLAY_ARGUMENT_ERROR;
     // The PCD8544's operating voltage VLCD = 3.06 V + 0.06 V x Vop must stay
     // within the 6.0 to 8.5 V its generator may make: Vop 49 (0xB1) to 90.
-    for (const auto &[panel, lowest, highest, off, invert] :
+    // It is blanked before power-down, and power-up brings back the display
+    // mode set while it was off.
+    for (const auto &[panel, lowest, highest, off, invert, on] :
          {std::tuple(&tesselon_display_ssd1309_spi, std::pair(ok, Bytes{0x81, 0}),
                      std::pair(ok, Bytes{0x81, 255}), std::pair(ok, Bytes{0xAE}),
-                     std::pair(ok, Bytes{0xA7})),
+                     std::pair(ok, Bytes{0xA7}), std::pair(ok, Bytes{0xAF})),
           std::tuple(&tesselon_display_pcd8544_spi, std::pair(ok, Bytes{0x21, 0x80 | 49, 0x20}),
-                     std::pair(ok, Bytes{0x21, 0x80 | 90, 0x20}), std::pair(ok, Bytes{0x24}),
-                     std::pair(ok, Bytes{0x0D})),
+                     std::pair(ok, Bytes{0x21, 0x80 | 90, 0x20}), std::pair(ok, Bytes{0x08, 0x24}),
+                     std::pair(ok, Bytes{0x0D}), std::pair(ok, Bytes{0x20, 0x0D})),
           std::tuple(&tesselon_display_st7920_spi, std::pair(refused, Bytes{}),
                      std::pair(refused, Bytes{}), std::pair(ok, Bytes{0xF8, 0x00, 0x80}),
-                     std::pair(refused, Bytes{}))}) {
+                     std::pair(refused, Bytes{}), std::pair(ok, Bytes{0xF8, 0x00, 0xC0}))}) {
         tesselon_display display = {};
         ASSERT_EQ(tesselon_display_init_spi(
                       &display, panel, spics,
@@ -612,6 +616,7 @@ TEST(Spi, ControllerCommands) {
         EXPECT_EQ(call(&display, 1), highest);
         EXPECT_EQ(call(&display, 2), off);
         EXPECT_EQ(call(&display, 3), invert);
+        EXPECT_EQ(call(&display, 4), on);
     }
     SPDR.onwrite = nullptr;
 }
@@ -648,7 +653,8 @@ TEST_F(Twi, EachListedPanelOnItsBuses) {
             const bool begun = spi ? display.beginSPI(p.panel, spics, spidc, spireset)
                                    : display.beginI2C(p.panel, 0x3C);
             EXPECT_EQ(begun, spi ? p.spi : p.i2c) << p.name << (spi ? " on SPI" : " on I2C");
-            EXPECT_EQ(display.result(), begun ? TesselonDisplay::OK : TesselonDisplay::ARGUMENT_ERROR);
+            EXPECT_EQ(display.result(),
+                      begun ? TesselonDisplay::OK : TesselonDisplay::ARGUMENT_ERROR);
             EXPECT_EQ(display.width(), begun ? width : 0) << p.name;
             EXPECT_EQ(display.height(), begun ? height : 0) << p.name;
         }
@@ -712,7 +718,8 @@ TEST(PanelList, EveryPlaceNamesTheListedPanels) {
             for (auto at = std::sregex_iterator(all.begin(), all.end(), pattern);
                  at != std::sregex_iterator(); ++at) {
                 const std::string group = (*at)[1];
-                for (auto word = std::sregex_iterator(group.begin(), group.end(), words[place.kind]);
+                for (auto word =
+                         std::sregex_iterator(group.begin(), group.end(), words[place.kind]);
                      word != std::sregex_iterator(); ++word)
                     found.insert(word->str());
             }
@@ -726,9 +733,9 @@ TEST(PanelList, EveryPlaceNamesTheListedPanels) {
 // period, f / (16 + 2 TWBR), less 2 clocks), which must last 1.3 us, and
 // high for TWBR + 10 clocks, which must last 0.6 us.
 TEST(TwiClock, WithinFastMode) {
-    for (const unsigned long f : {1000000UL, 6400000UL, 7372800UL, 8000000UL, 11059200UL,
-                                  12000000UL, 14745600UL, 16000000UL, 16500000UL, 18432000UL,
-                                  20000000UL}) {
+    for (const unsigned long f :
+         {1000000UL, 6400000UL, 7372800UL, 8000000UL, 11059200UL, 12000000UL, 14745600UL,
+          16000000UL, 16500000UL, 18432000UL, 20000000UL}) {
         const unsigned long twbr = TWI_BITRATE(f);
         EXPECT_GE((twbr + 6) * 1e9 / f, 1300.0) << f << " Hz: SCL low too short";
         EXPECT_GE((twbr + 10) * 1e9 / f, 600.0) << f << " Hz: SCL high too short";
