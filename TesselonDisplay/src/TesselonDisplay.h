@@ -137,8 +137,9 @@ class TesselonDisplay
     bool invert(bool inverted) { return done(tesselon_display_invert(&display_, inverted)); }
 
     // Sets the contrast, 0 to 255: the OLEDs' own, or the PCD8544's
-    // operating voltage (which differs from module to module; it also turns
-    // a PCD8544 that is off on). The ST7920's is its potentiometer: false.
+    // operating voltage (which differs from module to module; a PCD8544
+    // that is off stays dark until on). The ST7920's is its potentiometer:
+    // false.
     bool setContrast(uint8_t value) { return done(tesselon_display_contrast(&display_, value)); }
 
     // The panel's size in pixels, 0 before begin.

@@ -24,50 +24,46 @@ static uint8_t pcd8544_address(td_page_line *line)
 }
 
 /*
- * Its own stream: the SPI's, but for the commands. Power-down (off) is
- * sent blank: the display blank first, as the glass may otherwise keep a
- * fading picture. Power-up among the basic instructions (on, or the end
- * of a contrast) then brings back the display mode in force, normal or
- * inverted, which is kept in RESET's byte, free once init has pulsed it;
- * its top bit is set while the display is blank for power-down.
+ * Its own stream: the SPI's, but for on, off and invert, which come as
+ * single commands. Off blanks the display before powering it down, as
+ * the glass may otherwise keep a fading picture; on powers it up and
+ * brings back the display mode in force, normal or inverted, which is
+ * kept in RESET's byte, free once init has pulsed it. (begin sends normal
+ * display and power-up together.)
  */
-#define FUNCTION_SET 0x20
-#define POWER_DOWN 0x04
+#define POWER_UP 0x20
+#define POWER_DOWN 0x24
 #define DISPLAY_BLANK 0x08
-#define BLANK_FOR_POWER_DOWN 0x80
+#define DISPLAY_NORMAL 0x0C
 
 static void pcd8544_init(tesselon_display *display)
 {
     td_spi_init(display);
-    display->bus.spi.reset = DISPLAY_BLANK; /* as the set-up leaves it */
-}
-
-static void pcd8544_command(tesselon_display *display, uint8_t byte)
-{
-    uint8_t *mode = &display->bus.spi.reset;
-    if ((byte & 0xF8) == FUNCTION_SET && byte & POWER_DOWN) {
-        const uint8_t blank = DISPLAY_BLANK;
-        td_spi_send(display, &blank, 1, 0);
-        *mode |= BLANK_FOR_POWER_DOWN;
-    } else if ((byte & 0xFA) == DISPLAY_BLANK) /* display control: D in bit 2, E in bit 0 */
-        *mode = byte | (*mode & BLANK_FOR_POWER_DOWN);
-    td_spi_send(display, &byte, 1, 0);
-    if (byte == FUNCTION_SET && *mode & BLANK_FOR_POWER_DOWN) {
-        *mode &= ~BLANK_FOR_POWER_DOWN;
-        td_spi_send(display, mode, 1, 0);
-    }
+    display->bus.spi.reset = DISPLAY_NORMAL; /* as begin leaves it */
 }
 
 static void pcd8544_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
                          uint8_t in_flash)
 {
-    for (; count; count--)
-        pcd8544_command(display, TD_NEXT_BYTE(bytes, in_flash));
+    uint8_t out[2];
+    if (count == 1) {
+        uint8_t *mode = &display->bus.spi.reset;
+        const uint8_t command = TD_NEXT_BYTE(bytes, in_flash);
+        out[0] = command == POWER_DOWN ? DISPLAY_BLANK : command;
+        out[1] = command == POWER_UP ? *mode : command;
+        if (command != POWER_UP && command != POWER_DOWN)
+            *mode = command; /* normal or inverted: sent twice, which does no harm */
+        bytes = out;
+        count = 2;
+        in_flash = 0;
+    }
+    td_spi_send(display, bytes, count, in_flash);
 }
 
 /* Powered up and down for on and off; normal and inverted display. The
  * contrast is its operating voltage, VLCD = 3.06 V + 0.06 V x Vop, set
- * among the extended instructions (which also power it up) within the
+ * among the extended instructions (which also power it up, its display
+ * still blank when it is off) within the
  * 6.0 to 8.5 V its own generator may make: Vop 49 to 90. */
 TD_PANEL(tesselon_display_pcd8544_spi) = {
     .stream = {.init = pcd8544_init,
