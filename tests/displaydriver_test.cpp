@@ -183,7 +183,7 @@ struct PanelCase {
     const tesselon_display_panel *panel;
     bool spi;
     Controller::Kind kind;
-    std::uint8_t reset; // SPI: the RESET pin, or TESSELON_NO_PIN
+    std::uint8_t reset; // the RESET pin, or TESSELON_NO_PIN
 };
 
 void PrintTo(const PanelCase &c, std::ostream *out) {
@@ -202,34 +202,36 @@ class Datasheet : public Twi, public ::testing::WithParamInterface<PanelCase> {
         controller = &model;
         double clock = 0, resetlow = 0, firstbyte = -1;
         hostwait = [&](double us) {
-            if (c.spi && c.reset != TESSELON_NO_PIN && !pinhigh(c.reset))
+            if (c.reset != TESSELON_NO_PIN && !pinhigh(c.reset))
                 resetlow += us;
             clock += us;
         };
-        SPDR.onwrite = [&](std::uint8_t byte) {
-            SPSR.value |= _BV(SPIF);
-            EXPECT_EQ(SPCR.value & 0xFC, _BV(SPE) | _BV(MSTR)) << "SPI mode 0, MSB first, master";
-            EXPECT_FALSE(pinhigh(spics)) << "a byte with CS high";
+        const auto first = [&] {
             if (firstbyte < 0 && c.reset != TESSELON_NO_PIN) {
                 EXPECT_GE(resetlow, 10.0) << "the reset pulse";
                 EXPECT_TRUE(pinhigh(c.reset)) << "a byte during the reset";
             }
             if (firstbyte < 0)
                 firstbyte = clock;
+        };
+        SPDR.onwrite = [&](std::uint8_t byte) {
+            SPSR.value |= _BV(SPIF);
+            EXPECT_EQ(SPCR.value & 0xFC, _BV(SPE) | _BV(MSTR)) << "SPI mode 0, MSB first, master";
+            EXPECT_FALSE(pinhigh(spics)) << "a byte with CS high";
+            first();
             pinhigh(spidc) ? model.data(byte) : model.command(byte);
             return byte;
         };
         const auto twdr = TWDR.onwrite;
         TWDR.onwrite = [&](std::uint8_t byte) {
-            if (firstbyte < 0)
-                firstbyte = clock;
+            first();
             return twdr(byte);
         };
         display = {};
         hostio[0x04] = 0; // DDRB: every line an input, as after a reset
         const std::uint8_t result =
             c.spi ? tesselon_display_init_spi(&display, c.panel, spics, spidc, c.reset)
-                  : tesselon_display_init_i2c(&display, c.panel, 0x3C);
+                  : tesselon_display_init_i2c_reset(&display, c.panel, 0x3C, c.reset);
         EXPECT_EQ(result, TESSELON_DISPLAY_OK);
         if (c.spi) { // MOSI PB3, SCK PB5, SS and CS PB2, D/C PB1, RESET PB0 driven
             const unsigned lines =
@@ -283,33 +285,36 @@ TEST_P(Datasheet, ColdAndWarmStartsEndAlike) {
 
 INSTANTIATE_TEST_SUITE_P(
     Panels, Datasheet,
-    ::testing::Values(
-        PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false, Controller::SSD1306, 0},
-        PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false, Controller::SSD1306,
-                  0},
-        PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false, Controller::SH1106, 0},
-        PanelCase{"ssd1309_i2c", &tesselon_display_ssd1309_i2c, false, Controller::SSD1309, 0},
-        PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true, Controller::SSD1306,
-                  spireset},
-        PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true,
-                  Controller::SSD1306, TESSELON_NO_PIN},
-        PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true, Controller::SH1106, spireset},
-        PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true,
-                  Controller::SH1106, TESSELON_NO_PIN},
-        PanelCase{"ssd1309_spi", &tesselon_display_ssd1309_spi, true, Controller::SSD1309,
-                  spireset}),
+    ::testing::Values(PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false,
+                                Controller::SSD1306, TESSELON_NO_PIN},
+                      PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false,
+                                Controller::SSD1306, TESSELON_NO_PIN},
+                      PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false,
+                                Controller::SH1106, TESSELON_NO_PIN},
+                      PanelCase{"ssd1309_i2c", &tesselon_display_ssd1309_i2c, false,
+                                Controller::SSD1309, TESSELON_NO_PIN},
+                      PanelCase{"ssd1309_i2c_reset", &tesselon_display_ssd1309_i2c, false,
+                                Controller::SSD1309, spireset},
+                      PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true,
+                                Controller::SSD1306, spireset},
+                      PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true,
+                                Controller::SSD1306, TESSELON_NO_PIN},
+                      PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true,
+                                Controller::SH1106, spireset},
+                      PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true,
+                                Controller::SH1106, TESSELON_NO_PIN},
+                      PanelCase{"ssd1309_spi", &tesselon_display_ssd1309_spi, true,
+                                Controller::SSD1309, spireset}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// A bus held low: the transfer ends in a fault, not a hang; the TWI lets
-// go, SCL clocks until the module stuck in its byte lets SDA go (nine at
-// the most), and a STOP follows. The next call tries the bus again.
-TEST_F(Twi, HeldLowIsClearedAndTheNextCallTriesAgain) {
-    for (const int stuck : {0, 3, 9, 100}) { // the clocks the module needs to let SDA go
-        sent.clear();
-        int clocks = 0;
-        bool scllow = false;
-        std::vector<std::uint8_t> lines; // DDRC: the lines pulled low, half clock by half clock
-        hostwait = [&](double) {
+// A module stuck in a byte it sends, holding SDA low until SCL has
+// clocked `stuck` times; the clocks it got and the lines pulled low (DDRC),
+// half clock by half clock, with Wire's pull-ups on.
+struct StuckModule {
+    int clocks = 0;
+    std::vector<std::uint8_t> lines;
+    explicit StuckModule(int stuck) {
+        hostwait = [this, stuck, scllow = false](double) mutable {
             const std::uint8_t low = hostio[0x07] & (_BV(4) | _BV(5));
             lines.push_back(low);
             if (!(low & _BV(5)) && scllow)
@@ -318,27 +323,71 @@ TEST_F(Twi, HeldLowIsClearedAndTheNextCallTriesAgain) {
             hostio[0x06] = clocks >= stuck ? _BV(4) : 0; // SDA, as the module holds it
         };
         hostio[0x06] = stuck ? 0 : _BV(4);
-        hostio[0x08] = _BV(4) | _BV(5); // Wire's pull-ups
-        answer = [](std::uint8_t) { return -1; };
-        writes.clear();
+        hostio[0x08] = _BV(4) | _BV(5);
+    }
+    // SCL clocked until SDA was let go (nine at the most), and then a STOP:
+    // SDA low while SCL is, then SCL up, then SDA; the pull-ups back.
+    void expectcleared(int stuck) const {
+        EXPECT_EQ(clocks, std::min(stuck, 9) + 1) << stuck << " clocks needed"; // and the STOP's
+        const std::vector<std::uint8_t> stop{_BV(5), _BV(5) | _BV(4), _BV(4), 0};
+        const auto last = std::find_end(lines.begin(), lines.end(), stop.begin(), stop.end());
+        ASSERT_NE(last, lines.end()) << "the STOP";
+        EXPECT_TRUE(std::all_of(last + 4, lines.end(), [](int low) { return low == 0; }))
+            << "the lines let go after it";
+        EXPECT_EQ(hostio[0x08], _BV(4) | _BV(5)) << "the pull-ups back";
+    }
+};
+
+// A bus held low: the transfer ends in a fault, not a hang; the TWI lets
+// go, the bus is cleared. The next call tries the bus again.
+TEST_F(Twi, HeldLowIsClearedAndTheNextCallTriesAgain) {
+    for (const int stuck : {0, 3, 9, 100}) { // the clocks the module needs to let SDA go
+        hostio[0x06] = _BV(4);
         tesselon_display display = {};
-        EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
-                  TESSELON_DISPLAY_BUS_FAULT);
+        ASSERT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+                  TESSELON_DISPLAY_OK);
+        sent.clear();
+        writes.clear();
+        const StuckModule module(stuck);
+        answer = [](std::uint8_t) { return -1; };
+        EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_BUS_FAULT);
         ASSERT_EQ(writes.size(), 3u);
         EXPECT_EQ(writes[0], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA)); // the start that never ended
         EXPECT_EQ(writes[1], 0);                                   // the TWI off: the lines let go
         EXPECT_EQ(writes[2], 0);                                   // and handed back as found
         EXPECT_TRUE(sent.empty());
-        EXPECT_EQ(clocks, std::min(stuck, 9) + 1) << stuck << " clocks needed"; // and the STOP's
-        ASSERT_GE(lines.size(), 4u);
-        EXPECT_EQ(std::vector<std::uint8_t>(lines.end() - 4, lines.end()),
-                  (std::vector<std::uint8_t>{_BV(5), _BV(5) | _BV(4), _BV(4), 0}))
-            << "the STOP: SDA low while SCL is, then SCL up, then SDA";
-        EXPECT_EQ(hostio[0x08], _BV(4) | _BV(5)) << "the pull-ups back";
+        module.expectcleared(stuck);
         answer = healthy;
         EXPECT_EQ(tesselon_display_draw(&display, picture, 0, 0), TESSELON_DISPLAY_OK);
         hostwait = [](double) {};
     }
+}
+
+// A module left in the middle of a byte by the chip's reset: begin clears
+// the bus before its first START while the TWI is free, and the set-up
+// then reaches the module. Wire's TWI, once begun, is left to Wire.
+TEST_F(Twi, ModuleLeftMidByteIsFreedBeforeTheFirstStart) {
+    for (const int stuck : {0, 1, 8, 9})
+        for (const bool wire : {false, true}) {
+            TWCR.value = wire ? wireidle : 0;
+            sent.clear();
+            writes.clear();
+            const StuckModule module(stuck);
+            tesselon_display display = {};
+            EXPECT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
+                      TESSELON_DISPLAY_OK);
+            ASSERT_FALSE(writes.empty());
+            if (wire) {
+                EXPECT_EQ(module.clocks, 0) << "Wire's TWI left alone";
+                EXPECT_EQ(writes[0], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA));
+            } else {
+                module.expectcleared(stuck);
+                EXPECT_EQ(writes[0], 0) << "the TWI off while the bus is cleared";
+                EXPECT_EQ(writes[1], _BV(TWINT) | _BV(TWEN) | _BV(TWSTA)) << "then the START";
+            }
+            EXPECT_EQ(sent.at(0), 0x78) << "the set-up sent";
+            hostwait = [](double) {};
+        }
 }
 
 // Each step that goes wrong ends the call with its own result; the next
@@ -433,6 +482,9 @@ TEST_F(Twi, CallsThatCannotBeServed) {
     EXPECT_EQ(tesselon_display_init_i2c(&display, nullptr, 0x3C), TESSELON_DISPLAY_ARGUMENT_ERROR);
     EXPECT_EQ(tesselon_display_rows(&display), 0);
     EXPECT_EQ(tesselon_display_columns(&display), 0);
+    EXPECT_EQ(tesselon_display_init_i2c_reset(&display, &tesselon_display_ssd1309_i2c, 0x3C,
+                                              TESSELON_PIN('Z', 0)),
+              TESSELON_DISPLAY_ARGUMENT_ERROR); // a RES on no pin
     EXPECT_TRUE(writes.empty());
     ASSERT_EQ(tesselon_display_init_i2c(&display, &tesselon_display_ssd1306_i2c, 0x3C),
               TESSELON_DISPLAY_OK);

@@ -54,12 +54,13 @@ class TesselonDisplay
     static const uint8_t NO_PIN = TESSELON_NO_PIN;
 
     // Sets the bus and the panel at an I2C address (0x3C or 0x3D, or 0x78
-    // or 0x7A as module boards print them) up, clears it and turns it on.
-    // Another device may share the bus through Wire. The PCD8544 and the
-    // ST7920 have no I2C: false.
-    bool beginI2C(Panel panel, uint8_t address = 0x3C)
+    // or 0x7A as module boards print them) up, clears it and turns it on;
+    // a module's RES line wired to pin reset (the SSD1309's 2.42" modules
+    // need it) is pulsed first. Another device may share the bus through
+    // Wire. The PCD8544 and the ST7920 have no I2C: false.
+    bool beginI2C(Panel panel, uint8_t address = 0x3C, uint8_t reset = NO_PIN)
     {
-        return done(tesselon_display_init_i2c(&display_, i2cPanel(panel), address));
+        return done(tesselon_display_init_i2c_reset(&display_, i2cPanel(panel), address, reset));
     }
 
     // The same on the SPI, with the Arduino pin numbers of CS, D/C and
@@ -155,9 +156,9 @@ class TesselonDisplay
     // A panel's C description on each bus from the list; nullptr, which
     // begin refuses, for a bus the panel lacks and a value the list lacks.
 #define TESSELON_DISPLAY_ON_I2C(name, stem, i2c, spi)                                              \
-    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c:)
+    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c :)
 #define TESSELON_DISPLAY_ON_SPI(name, stem, i2c, spi)                                              \
-    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi:)
+    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi :)
     __attribute__((always_inline)) static const tesselon_display_panel *i2cPanel(Panel panel)
     {
         return TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_ON_I2C) nullptr;

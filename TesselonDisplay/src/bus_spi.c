@@ -42,11 +42,7 @@ void td_spi_reset(tesselon_display *display)
         td_wait_ms(100); /* reset with the board: the module's own power-up reset, as over I2C */
         return;
     }
-    td_wait_ms(1);
-    td_pin_write(reset, 0, 0); /* a reset pulse of at least 10 us */
-    td_wait_ms(1);
-    td_pin_write(reset, 1, 0);
-    td_wait_ms(5); /* the controller's own reset */
+    td_reset_pulse(reset);
 }
 
 void td_spi_init(tesselon_display *display)
@@ -99,8 +95,7 @@ uint8_t td_spi_ready(tesselon_display *display)
     return !TD_FAILED(display->state);
 }
 
-void td_spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
-                 uint8_t in_flash)
+void td_spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t in_flash)
 {
     if (!td_spi_ready(display))
         return;

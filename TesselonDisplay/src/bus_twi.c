@@ -155,18 +155,22 @@ void td_twi_init(tesselon_display *display)
     (void)display;
     /* Unless Wire has the TWI, at its own clock. The prescaler is left as
      * it is: 1 from reset, and any other only slows SCL. */
-    if (!(TWCR & _BV(TWEN)))
+    if (!(TWCR & _BV(TWEN))) {
         TWBR = TWI_BITRATE(F_CPU) > TWBR_LEAST ? TWI_BITRATE(F_CPU) : TWBR_LEAST;
-    /* An I2C module has no reset line: it resets itself as its supply
-     * comes up, before it takes a command. */
-    td_wait_ms(100);
+        /* A module that was sending a byte when the chip reset holds SDA
+         * low through the boot: the first START would have no falling SDA
+         * and be lost. With the TWI free, the bus is cleared before it. */
+        twi_clear_bus(); /* a STOP alone where SDA is free */
+    }
+    /* An I2C module resets itself as its supply comes up, before it takes
+     * a command. */
+    _delay_ms(100);
 }
 
 /* Sends count bytes of the stream, the address too, each once the step
  * before ended well, the last left on the bus; a count of 0 sends the
  * STOP instead, once the last byte has ended well. */
-void td_twi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
-                 uint8_t in_flash)
+void td_twi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t in_flash)
 {
     do {
         if (!twi_ready(display))

@@ -24,7 +24,7 @@ static void *panel_pointer(const tesselon_display *display, uint8_t offset)
 {
     return pgm_read_ptr((const uint8_t *)display->panel + offset);
 }
-#define PANEL_POINTER(display, type, field)                                                       \
+#define PANEL_POINTER(display, type, field)                                                        \
     ((type)(uintptr_t)panel_pointer(display, offsetof(tesselon_display_panel, field)))
 
 static void stream_begin(tesselon_display *display, uint8_t carries)
@@ -177,10 +177,10 @@ uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
  * the SH1106's DC-DC converter, the SSD1309 module's own supply) comes up
  * with display on, and the glass lights about 100 ms later by itself.
  */
-static uint8_t start(tesselon_display *display, const tesselon_display_panel *panel)
+static uint8_t start(tesselon_display *display, const tesselon_display_panel *panel, uint8_t refuse)
 {
     display->panel = panel;
-    if (refused(display, 0)) /* no panel */
+    if (refused(display, refuse)) /* or no panel */
         return outcome(display);
     PANEL_POINTER(display, td_init_fn, stream.init)(display);
     const uint8_t *setup = PANEL_POINTER(display, const uint8_t *, controller.setup);
@@ -190,13 +190,28 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
     return outcome(display);
 }
 
-uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
-                                  uint8_t address)
+uint8_t tesselon_display_init_i2c_reset(tesselon_display *display,
+                                        const tesselon_display_panel *panel, uint8_t address,
+                                        uint8_t reset)
 {
     /* To write to it. 0x78 to 0x7F are reserved 7-bit addresses, so such a
      * value is the 8-bit form that module boards print (0x78 for 0x3C). */
     display->bus.i2c.address = address >= 0x78 ? address & 0xFE : address << 1;
-    return start(display, panel);
+    /* An I2C module resets itself as its supply comes up; one whose RES
+     * line is wired (the SSD1309's) is reset by a pulse first. */
+    uint8_t refuse = 0;
+    if (reset != TESSELON_NO_PIN) {
+        refuse = !td_pin_write(reset, 1, 1);
+        if (!refuse)
+            td_reset_pulse(reset);
+    }
+    return start(display, panel, refuse);
+}
+
+uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
+                                  uint8_t address)
+{
+    return tesselon_display_init_i2c_reset(display, panel, address, TESSELON_NO_PIN);
 }
 
 uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_display_panel *panel,
@@ -205,7 +220,7 @@ uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_disp
     display->bus.spi.cs = cs;
     display->bus.spi.dc = dc;
     display->bus.spi.reset = reset;
-    return start(display, panel);
+    return start(display, panel, 0);
 }
 
 /* The bytes of a row of pixels: 8 pixels a byte, the last one padded. */
@@ -260,8 +275,8 @@ static uint8_t draw_window(tesselon_display *display, td_flash_place rows, uint8
 static uint8_t draw_at(tesselon_display *display, td_flash_place picture, int16_t x, int16_t y)
 {
     const uint8_t width = TD_FLASH_BYTE(picture);
-    return draw_window(display, picture + 2, row_bytes(width), 0, width,
-                       TD_FLASH_BYTE(picture + 1), x, y);
+    return draw_window(display, picture + 2, row_bytes(width), 0, width, TD_FLASH_BYTE(picture + 1),
+                       x, y);
 }
 
 /*

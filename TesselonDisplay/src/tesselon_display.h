@@ -124,6 +124,12 @@ TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_DECLARE)
 uint8_t tesselon_display_init_i2c(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t address);
 
+/* The same with the module's RES line on pin reset, pulsed first (the
+ * SSD1309's 2.42" modules need it), or TESSELON_NO_PIN. */
+uint8_t tesselon_display_init_i2c_reset(tesselon_display *display,
+                                        const tesselon_display_panel *panel, uint8_t address,
+                                        uint8_t reset);
+
 /* The same for an SPI panel with its CS, D/C and RESET pins. */
 uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_display_panel *panel,
                                   uint8_t cs, uint8_t dc, uint8_t reset);

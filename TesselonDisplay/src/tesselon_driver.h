@@ -220,6 +220,18 @@ void td_send_line_in_blocks(tesselon_display *display, td_page_line *line, td_se
  * takes nothing. Whether pin names a pin. */
 uint8_t td_pin_write(uint8_t pin, uint8_t high, uint8_t output);
 
+/* A reset pulse on a module's RESET line, an output already high: low for
+ * 1 ms (the controllers ask 3 to 10 us at the least) after 1 ms high, then
+ * 5 ms for the controller's own reset. */
+TD_INLINE void td_reset_pulse(uint8_t pin)
+{
+    td_wait_ms(1);
+    td_pin_write(pin, 0, 0);
+    td_wait_ms(1);
+    td_pin_write(pin, 1, 0);
+    td_wait_ms(5);
+}
+
 /* ---- Buses ---- */
 
 /* A bus's stream: its five functions, td_<bus>_init to td_<bus>_end, as
