@@ -156,9 +156,9 @@ class TesselonDisplay
     // A panel's C description on each bus from the list; nullptr, which
     // begin refuses, for a bus the panel lacks and a value the list lacks.
 #define TESSELON_DISPLAY_ON_I2C(name, stem, i2c, spi)                                              \
-    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c :)
+    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c:)
 #define TESSELON_DISPLAY_ON_SPI(name, stem, i2c, spi)                                              \
-    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi :)
+    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi:)
     __attribute__((always_inline)) static const tesselon_display_panel *i2cPanel(Panel panel)
     {
         return TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_ON_I2C) nullptr;

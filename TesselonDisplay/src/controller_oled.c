@@ -27,10 +27,10 @@
         0xA4            /* show the RAM; simavr 1.6 takes it for 0x40's argument, harmless as it   \
                            is the reset state (on the chip 0x40 has none) */
 
-static const uint8_t ssd1306_setup[] TD_LOW_FLASH(ssd1306_setup) = TD_SETUP(SSD1306_SETUP(64, 0x12,
-                                                                                          0xCF));
-static const uint8_t
-    ssd1306_32_setup[] TD_LOW_FLASH(ssd1306_32_setup) = TD_SETUP(SSD1306_SETUP(32, 0x02, 0x8F));
+static const uint8_t ssd1306_setup[] TD_LOW_FLASH(ssd1306_setup) =
+    TD_SETUP(SSD1306_SETUP(64, 0x12, 0xCF));
+static const uint8_t ssd1306_32_setup[] TD_LOW_FLASH(ssd1306_32_setup) =
+    TD_SETUP(SSD1306_SETUP(32, 0x02, 0x8F));
 
 /* The SSD1309 has the SSD1306's commands but for the charge pump: its
  * module supplies the panel's voltage. The timings are its reset values. */
@@ -86,7 +86,8 @@ static uint8_t oled_address(td_page_line *line)
 /* An OLED controller with its set-up: the same commands on every one. */
 #define OLED(setup_bytes, reset_needed)                                                            \
     {                                                                                              \
-        .setup = setup_bytes, .address = oled_address,                                             \
+        .setup = setup_bytes,                                                                      \
+        .address = oled_address,                                                                   \
         .commands = {.normal = 0xA6, .on = 0xAF, .inverted = 0xA7, .off = 0xAE},                   \
         .contrast = {.command = 0x81, .top = 255, .base = 0, .tail = 0}, .text_rows = 8,           \
         .needs_reset = reset_needed                                                                \
@@ -98,23 +99,23 @@ static uint8_t oled_address(td_page_line *line)
  * pulse. */
 #define SSD1306_64(bus)                                                                            \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_setup, 0), .columns = 128,        \
-        .rows = 64, .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)   \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_setup, 0), .columns = 128, .rows = 64,           \
+        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
     }
 #define SSD1306_32(bus)                                                                            \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_32_setup, 0), .columns = 128,     \
-        .rows = 32, .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)   \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_32_setup, 0), .columns = 128, .rows = 32,        \
+        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
     }
 #define SSD1309_64(bus)                                                                            \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1309_setup, 1), .columns = 128,        \
-        .rows = 64, .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)   \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1309_setup, 1), .columns = 128, .rows = 64,           \
+        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
     }
 #define SH1106_64(bus)                                                                             \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(sh1106_setup, 0), .columns = 128,         \
-        .rows = 64, .first_column = 2, .ram_columns = 132, .spi_clock = TD_SPI_CLOCK(4000000UL)    \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(sh1106_setup, 0), .columns = 128, .rows = 64,            \
+        .first_column = 2, .ram_columns = 132, .spi_clock = TD_SPI_CLOCK(4000000UL)                \
     }
 
 #if TD_HAS_TWI

@@ -197,8 +197,8 @@ uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted);
 
 /* Sets the contrast, 0 to 255: the OLEDs' contrast, or the PCD8544's
  * operating voltage from 6.0 to 8.5 V, the range of its own generator (a
- * PCD8544 that is off stays dark until it is turned on). The ST7920's contrast is its module's
- * potentiometer: refused. */
+ * PCD8544 that is off stays dark until it is turned on). The ST7920's
+ * contrast is its module's potentiometer: refused. */
 uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value);
 
 #ifdef __cplusplus
