@@ -780,6 +780,41 @@ TEST(PanelList, EveryPlaceNamesTheListedPanels) {
     }
 }
 
+// The library's manifests for the Arduino IDE and for PlatformIO agree on
+// its version, and PlatformIO's names every example with all its files.
+TEST(LibraryManifests, AgreeAndNameEveryExample) {
+    const std::filesystem::path library =
+        std::filesystem::path(TESSELON_SOURCE_DIR) / "TesselonDisplay";
+    const auto text = [](const std::filesystem::path &file) {
+        std::ifstream in(file);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    };
+    const std::string properties = text(library / "library.properties"),
+                      json = text(library / "library.json");
+    std::smatch version, manifest;
+    ASSERT_TRUE(std::regex_search(properties, version, std::regex("\nversion=(\\S+)")));
+    ASSERT_TRUE(std::regex_search(json, manifest, std::regex("\"version\": \"([^\"]+)\"")));
+    EXPECT_EQ(manifest[1], version[1]);
+    EXPECT_NE(json.find("\"frameworks\": \"arduino\""), std::string::npos);
+    EXPECT_NE(json.find("\"platforms\": \"atmelavr\""), std::string::npos);
+    std::map<std::string, std::set<std::string>> folders, listed;
+    for (const auto &example : std::filesystem::directory_iterator(library / "examples"))
+        for (const auto &file : std::filesystem::directory_iterator(example.path()))
+            folders[example.path().filename()].insert(file.path().filename());
+    const std::regex entry("\"base\": \"examples/([^\"]+)\",\\s*\"files\": \\[([^\\]]*)\\]"),
+        name("\"([^\"]+)\"");
+    for (auto at = std::sregex_iterator(json.begin(), json.end(), entry);
+         at != std::sregex_iterator(); ++at) {
+        const std::string files = (*at)[2];
+        for (auto file = std::sregex_iterator(files.begin(), files.end(), name);
+             file != std::sregex_iterator(); ++file)
+            listed[(*at)[1]].insert((*file)[1]);
+    }
+    EXPECT_EQ(listed, folders);
+}
+
 // SCL stays within Fast-mode on the clocks AVR boards run at, and as fast
 // as TWBR allows there: the TWI holds SCL low for TWBR + 6 clocks (half its
 // period, f / (16 + 2 TWBR), less 2 clocks), which must last 1.3 us, and
