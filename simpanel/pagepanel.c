@@ -195,8 +195,11 @@ static void pcd8544_command(pagepanel_t *p, uint8_t byte)
     } else if (byte == 0x00)
         ; /* NOP */
     else if (!p->extended) {
-        if ((byte & 0xFA) == 0x08)
+        if ((byte & 0xFA) == 0x08) {
             p->mode = byte & 0x05; /* D in bit 2, E in bit 0 */
+            if (p->mode == 0x01 && !p->power_down)
+                fail(p, "all segments on: the glass flashes dark");
+        }
         else if (byte >= 0x40 && byte <= 0x45)
             p->page = byte & 7;
         else if (byte >= 0x80 && byte <= 0x80 + 83)
