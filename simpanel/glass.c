@@ -5,15 +5,18 @@
  * the panel's glass then shows as a PPM picture: lit pixels light, the
  * glass dark.
  *
- *   simpanel [-mcu NAME] [-spi] [-controller ssd1306|sh1106|ssd1309|pcd8544|st7920]
- *             [-rows 32] [-address A] [-warm STATE] [-noreset]
+ *   simpanel [-mcu NAME] [-spi]
+ *             [-controller ssd1306|sh1106|sh1107|ssd1309|st7567|uc1701|pcd8544|st7920]
+ *             [-rows 32] [-columns 64] [-address A]
+ *             [-upside-down] [-glass-column N] [-warm STATE] [-noreset]
  *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
  *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
  *             firmware.elf|firmware.hex glass.ppm
  *
- * The SSD1306 is simavr's own part; the SH1106, SSD1309 and PCD8544 are the
- * models in pagepanel.c, the ST7920 (SPI alone, serial mode, no D/C) the
- * one in st7920.c, each failing the run on anything its datasheet does not
+ * The SSD1306 is simavr's own part; the SH1106, SH1107,
+ * SSD1309, ST7567, UC1701 and PCD8544 are the models in pagepanel.c (the
+ * UC1701 and PCD8544 on SPI alone), the ST7920 (SPI alone, serial mode, no
+ * D/C) the one in st7920.c, each failing the run on anything its datasheet does not
  * allow. The glass
  * is the module as it is usually mounted: the usual power-up sequence
  * (segment remap, COM scan from COM[N-1]) shows the first visible RAM
@@ -34,7 +37,10 @@
  *
  * -warm STATE starts the ST7920 as an earlier firmware left it (st7920.h
  * lists the states), and -noreset leaves its RESET unwired, as the library
- * allows for it.
+ * allows for it. -columns 64 is the SH1107's 64 x 128 glass (128 x 128 by
+ * default). A page panel's module may be mounted -upside-down, and
+ * -glass-column N wires its glass to RAM column N while upright, instead of
+ * the usual module's (2 on the SH1106, 4 on the ST7567, else 0).
  */
 #include <stdarg.h>
 #include <stdio.h>
@@ -72,6 +78,9 @@ struct options {
     const char *text;
     const char *warm; /* the ST7920's state at the start, or NULL: cold */
     int noreset;
+    int columns;      /* the SH1107's glass width */
+    int upside_down;  /* a page panel's module mounted upside down */
+    int glass_column; /* the RAM column at its glass's left edge upright, or -1: the usual */
     const char *firmware;
     const char *glass;
 };
@@ -97,6 +106,8 @@ static struct options parse(int argc, char **argv)
                         .rows = 64,
                         .address = 0x3C,
                         .scale = 1,
+                        .columns = 128,
+                        .glass_column = -1,
                         .cycles = 100000000ULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
@@ -110,13 +121,20 @@ static struct options parse(int argc, char **argv)
             o.warm = argv[++i];
         else if (!strcmp(argv[i], "-noreset"))
             o.noreset = 1;
+        else if (!strcmp(argv[i], "-columns") && i + 1 < argc)
+            o.columns = atoi(argv[++i]);
+        else if (!strcmp(argv[i], "-upside-down"))
+            o.upside_down = 1;
+        else if (!strcmp(argv[i], "-glass-column") && i + 1 < argc)
+            o.glass_column = atoi(argv[++i]);
         else if (!strcmp(argv[i], "-eeprom"))
             o.eeprom = 1;
         else if (!strcmp(argv[i], "-controller") && i + 1 < argc) {
             o.controller = argv[++i];
             if (strcmp(o.controller, "ssd1306") && strcmp(o.controller, "sh1106") &&
-                strcmp(o.controller, "ssd1309") && strcmp(o.controller, "pcd8544") &&
-                strcmp(o.controller, "st7920"))
+                strcmp(o.controller, "sh1107") && strcmp(o.controller, "ssd1309") &&
+                strcmp(o.controller, "st7567") && strcmp(o.controller, "uc1701") &&
+                strcmp(o.controller, "pcd8544") && strcmp(o.controller, "st7920"))
                 fail("unknown controller ", o.controller);
         } else if (!strcmp(argv[i], "-address") && i + 1 < argc)
             o.address = (int)strtol(argv[++i], NULL, 0);
@@ -141,12 +159,15 @@ static struct options parse(int argc, char **argv)
     }
     if (!strcmp(o.controller, "pcd8544"))
         o.rows = 48;
+    else if (!strcmp(o.controller, "sh1107"))
+        o.rows = 128;
     else if (strcmp(o.controller, "ssd1306") && o.rows != 64)
         fail("only the SSD1306 comes with 32 rows", NULL);
-    if (argc - i != 2 || (o.rows != 64 && o.rows != 32 && o.rows != 48) || o.scale < 1 ||
-        o.scale > 64)
-        fail("usage: simpanel [-spi] [-controller ssd1306|sh1106|ssd1309|pcd8544|st7920] "
-             "[-rows 32|64] [-address A] "
+    if (strcmp(o.controller, "sh1107") ? o.columns != 128 : o.columns != 128 && o.columns != 64)
+        fail("only the SH1107 comes 64 columns wide", NULL);
+    if (argc - i != 2 || o.scale < 1 || o.scale > 64)
+        fail("usage: simpanel [-spi] [-controller NAME] [-rows 32|64] [-columns 64] "
+             "[-address A] [-upside-down] [-glass-column N] [-warm STATE] [-noreset] "
              "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S] [-cycles N] [-scale N] "
              "[-text FILE] [-measure FUNCTION] firmware.elf|firmware.hex glass.ppm",
              NULL);
@@ -188,7 +209,10 @@ static int is(const struct options *o, const char *controller)
 /* simavr's SSD1306, or a model of ours: the ST7920's, or a page panel's. */
 static int modelled(const struct options *o) { return !o->nopanel && !is(o, "ssd1306"); }
 
-static int width(const struct options *o) { return is(o, "pcd8544") ? 84 : 128; }
+static int width(const struct options *o)
+{
+    return is(o, "pcd8544") ? 84 : is(o, "sh1107") ? o->columns : 128;
+}
 
 static int lit(const struct options *o, int x, int y)
 {
@@ -230,9 +254,17 @@ static void connect(avr_t *avr, const struct options *o)
     } else if (modelled(o)) {
         pagepanel_init(avr, &pagepanel,
                        is(o, "sh1106")    ? SH1106
+                       : is(o, "sh1107")  ? SH1107
                        : is(o, "ssd1309") ? SSD1309
-                                          : PCD8544);
-        if (o->spi || is(o, "pcd8544"))
+                       : is(o, "st7567")  ? ST7567
+                       : is(o, "uc1701")  ? UC1701
+                                          : PCD8544,
+                       o->columns);
+        if (o->glass_column >= 0 || o->upside_down)
+            pagepanel_wire(&pagepanel,
+                           o->glass_column >= 0 ? o->glass_column : pagepanel.first_visible,
+                           o->upside_down);
+        if (o->spi || is(o, "pcd8544") || is(o, "uc1701"))
             pagepanel_connect_spi(&pagepanel, 2, 1, 0);
         else
             pagepanel_connect_twi(&pagepanel, o->address);
@@ -350,7 +382,7 @@ int main(int argc, char **argv)
         fail("the firmware never returned from ", o.measure);
     fprintf(stderr, "PB5 changed %u times\n", (unsigned)led_changes);
     const int st = is(&o, "st7920");
-    if (modelled(&o) && (o.spi || st || is(&o, "pcd8544")))
+    if (modelled(&o) && (o.spi || st || is(&o, "pcd8544") || is(&o, "uc1701")))
         fprintf(stderr, "%s SPI clock: %lu Hz\n", st ? "ST7920" : pagepanel.name,
                 st ? st7920.spi_clock : pagepanel.spi_clock);
     if (uart)

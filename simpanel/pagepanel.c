@@ -27,7 +27,7 @@ static void reset(pagepanel_t *p)
     p->page = p->column = p->awaiting = p->arguments = 0;
     p->display_on = p->reverse = p->entire_on = p->remap = p->scan_reverse = 0;
     p->start_line = p->offset = 0;
-    p->mux = 63;
+    p->mux = p->coms - 1;
     p->dc_dc = 1;
     p->addressing = 2; /* page addressing */
     p->locked = 0;
@@ -35,22 +35,40 @@ static void reset(pagepanel_t *p)
     p->power_down = 1;
 }
 
-void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind)
+void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind, int columns)
 {
-    static const char *names[] = {"SH1106", "SSD1309", "PCD8544"};
+    static const char *names[] = {"SH1106", "SSD1309", "PCD8544", "ST7567", "UC1701", "SH1107"};
     memset(p, 0, sizeof *p);
     p->avr = avr;
     p->kind = kind;
     p->name = names[kind];
-    p->columns = kind == SH1106 ? 132 : kind == SSD1309 ? 128 : 84;
-    p->pages = kind == PCD8544 ? 6 : 8;
-    p->first_visible = kind == SH1106 ? 2 : 0;
+    p->columns = kind == SSD1309 || kind == SH1107 ? 128 : kind == PCD8544 ? 84 : 132;
+    p->width = kind == PCD8544 ? 84 : kind == SH1107 ? columns : 128;
+    p->height = kind == PCD8544 ? 48 : kind == SH1107 ? 128 : 64;
+    p->coms = kind == SH1107 ? 128 : 64;
+    p->pages = p->height / 8;
+    /* The usual modules, upright as the set-up leaves them: the SH1106 and
+     * the SSD1309 with the segment order reversed and the COM scan from the
+     * last COM, the ST7567's JLX12864 with the segment order reversed, the
+     * UC1701's Mini12864 with the COM scan reversed, the SH1107 with
+     * neither; the 64 x 128 SH1107 modules start their glass at COM32,
+     * which a display offset of 0x60 maps to RAM row 0. */
+    p->upright_remap = kind == SH1106 || kind == SSD1309 || kind == ST7567;
+    p->upright_scan_reverse = kind == SH1106 || kind == SSD1309 || kind == UC1701;
+    p->top_com = kind == SH1107 && columns == 64 ? 32 : 0;
+    pagepanel_wire(p, kind == SH1106 ? 2 : kind == ST7567 ? 4 : 0, 0);
     p->max_clock = kind == SSD1309 ? 10000000 : 4000000;
     srand(1306);
     for (int page = 0; page < PAGEPANEL_PAGES; page++)
         for (int column = 0; column < PAGEPANEL_COLUMNS; column++)
             p->ram[page][column] = rand();
     reset(p);
+}
+
+void pagepanel_wire(pagepanel_t *p, int column, int upside_down)
+{
+    p->first_visible = column;
+    p->upside_down = upside_down;
 }
 
 /* ---- The SH1106 ---- */
@@ -180,6 +198,113 @@ static void ssd1309_command(pagepanel_t *p, uint8_t byte)
         fail(p, "0x%02X is no SSD1309 command", byte);
 }
 
+/* ---- The ST7565 family: the ST7567 and the UC1701 ---- */
+
+static void st7565_argument(pagepanel_t *p, uint8_t command, uint8_t value)
+{
+    if (command == 0x81 && value > 0x3F)
+        fail(p, "electronic volume 0x%02X is above 0x3F", value);
+    if (command == 0xF8 && value > 0x01)
+        fail(p, "booster 0x%02X is neither 4 (0x00) nor 5 times (0x01)", value);
+}
+
+/* Their shared command set (the ST7565S's table), and each one's own:
+ * the ST7567's booster (0xF8), the UC1701's advanced program control
+ * (0xFA). Columns 0 to 131, pages 0 to 8 (the icon page). */
+static void st7565_command(pagepanel_t *p, uint8_t byte)
+{
+    if (byte == 0x81 || (byte == 0xF8 && p->kind == ST7567) || (byte == 0xFA && p->kind == UC1701))
+        p->awaiting = byte, p->arguments = 1;
+    else if (byte <= 0x0F)
+        p->column = (p->column & 0xF0) | byte;
+    else if (byte <= 0x18)
+        p->column = (p->column & 0x0F) | (byte & 0x0F) << 4;
+    else if (byte >= 0x20 && byte <= 0x27)
+        ; /* regulation (resistor) ratio */
+    else if (byte >= 0x28 && byte <= 0x2F)
+        p->power = byte & 7;
+    else if (byte >= 0x40 && byte <= 0x7F)
+        p->start_line = byte & 0x3F;
+    else if (byte == 0xA0 || byte == 0xA1)
+        p->remap = byte & 1;
+    else if (byte == 0xA2 || byte == 0xA3)
+        ; /* bias */
+    else if (byte == 0xA4 || byte == 0xA5)
+        p->entire_on = byte & 1;
+    else if (byte == 0xA6 || byte == 0xA7)
+        p->reverse = byte & 1;
+    else if (byte == 0xAE || byte == 0xAF)
+        p->display_on = byte & 1;
+    else if (byte >= 0xB0 && byte <= 0xB8)
+        p->page = byte & 15;
+    else if (byte == 0xC0 || byte == 0xC8)
+        p->scan_reverse = byte >> 3 & 1;
+    else if (byte == 0xE0 || byte == 0xEE || byte == 0xE3)
+        ; /* read-modify-write (the UC1701's cursor update) start and end, NOP */
+    else if (byte == 0xE2)
+        reset(p);
+    else
+        fail(p, "0x%02X is no %s command", byte, p->name);
+}
+
+/* ---- The SH1107 ---- */
+
+static void sh1107_argument(pagepanel_t *p, uint8_t command, uint8_t value)
+{
+    switch (command) {
+    case 0xA8: /* multiplex ratio */
+    case 0xD3: /* display offset */
+    case 0xDC: /* start line */
+        if (value > 0x7F)
+            fail(p, "argument 0x%02X of 0x%02X is above 0x7F", value, command);
+        if (command == 0xA8)
+            p->mux = value;
+        else if (command == 0xD3)
+            p->offset = value;
+        else
+            p->start_line = value;
+        break;
+    case 0xAD: /* DC-DC control */
+        if ((value & 0xFE) != 0x8A)
+            fail(p, "argument 0x%02X of 0xAD is not 0x8A or 0x8B", value);
+        p->dc_dc = value & 1;
+        break;
+    default: /* 0x81 contrast, 0xD5 clock, 0xD9 discharge and pre-charge, 0xDB VCOM: any value */
+        break;
+    }
+}
+
+/* Its own commands: no 0x40 start line (0xDC), no COM pads (0xDA), 16
+ * pages, 128 columns, page (0x20) or vertical (0x21) addressing. */
+static void sh1107_command(pagepanel_t *p, uint8_t byte)
+{
+    if (byte == 0x81 || byte == 0xA8 || byte == 0xAD || byte == 0xD3 || byte == 0xD5 ||
+        byte == 0xD9 || byte == 0xDB || byte == 0xDC)
+        p->awaiting = byte, p->arguments = 1;
+    else if (byte <= 0x0F)
+        p->column = (p->column & 0xF0) | byte;
+    else if (byte <= 0x17)
+        p->column = (p->column & 0x0F) | (byte & 0x0F) << 4;
+    else if (byte == 0x20 || byte == 0x21)
+        p->addressing = byte == 0x20 ? 2 : 1;
+    else if (byte == 0xA0 || byte == 0xA1)
+        p->remap = byte & 1;
+    else if (byte == 0xA4 || byte == 0xA5)
+        p->entire_on = byte & 1;
+    else if (byte == 0xA6 || byte == 0xA7)
+        p->reverse = byte & 1;
+    else if (byte == 0xAE || byte == 0xAF)
+        p->display_on = byte & 1;
+    else if (byte >= 0xB0 && byte <= 0xBF)
+        p->page = byte & 15;
+    else if (byte >= 0xC0 && byte <= 0xCF)
+        p->scan_reverse = byte >> 3 & 1;
+    else if (byte == 0xE0 || byte == 0xEE || byte == 0xE3)
+        ; /* read-modify-write start and end, NOP */
+    else
+        fail(p, "0x%02X is no SH1107 command", byte);
+}
+
 /* ---- The PCD8544 ---- */
 
 /* Its basic (H = 0) and extended (H = 1) instructions; 0x20 to 0x27, the
@@ -199,8 +324,7 @@ static void pcd8544_command(pagepanel_t *p, uint8_t byte)
             p->mode = byte & 0x05; /* D in bit 2, E in bit 0 */
             if (p->mode == 0x01 && !p->power_down)
                 fail(p, "all segments on: the glass flashes dark");
-        }
-        else if (byte >= 0x40 && byte <= 0x45)
+        } else if (byte >= 0x40 && byte <= 0x45)
             p->page = byte & 7;
         else if (byte >= 0x80 && byte <= 0x80 + 83)
             p->column = byte & 0x7F;
@@ -223,15 +347,22 @@ static void command(pagepanel_t *p, uint8_t byte)
         return;
     }
     if (p->arguments) {
-        (p->kind == SH1106 ? sh1106_argument : ssd1309_argument)(p, p->awaiting, byte);
+        (p->kind == SH1106    ? sh1106_argument
+         : p->kind == SH1107  ? sh1107_argument
+         : p->kind == SSD1309 ? ssd1309_argument
+                              : st7565_argument)(p, p->awaiting, byte);
         if (!--p->arguments)
             p->awaiting = 0;
     } else if (p->kind == SH1106)
         sh1106_command(p, byte);
+    else if (p->kind == SH1107)
+        sh1107_command(p, byte);
     else if (p->kind == SSD1309)
         ssd1309_command(p, byte);
-    else
+    else if (p->kind == PCD8544)
         pcd8544_command(p, byte);
+    else
+        st7565_command(p, byte);
 }
 
 /* Page addressing: the column counter runs to the last column and stays in
@@ -245,7 +376,7 @@ static void data(pagepanel_t *p, uint8_t byte)
     }
     if (p->awaiting)
         fail(p, "data while command 0x%02X awaits its argument", p->awaiting);
-    if (p->kind == SSD1309 && p->addressing != 2)
+    if ((p->kind == SSD1309 || p->kind == SH1107) && p->addressing != 2)
         fail(p, "data in addressing mode %d: this model knows page addressing alone",
              p->addressing);
     if (p->column >= p->columns) {
@@ -370,7 +501,7 @@ static void reset_hook(struct avr_irq_t *irq, uint32_t value, void *param)
 void pagepanel_connect_spi(pagepanel_t *p, int cs_bit, int dc_bit, int reset_bit)
 {
     p->cs = 1;
-    p->needs_reset = p->kind != SH1106;
+    p->needs_reset = p->kind != SH1106 && p->kind != SH1107;
     avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_SPI_GETIRQ(0), SPI_IRQ_OUTPUT),
                             spi_hook, p);
     avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), cs_bit), cs_hook,
@@ -383,9 +514,9 @@ void pagepanel_connect_spi(pagepanel_t *p, int cs_bit, int dc_bit, int reset_bit
 
 /* ---- The glass ---- */
 
-int pagepanel_width(const pagepanel_t *p) { return p->kind == PCD8544 ? 84 : 128; }
+int pagepanel_width(const pagepanel_t *p) { return p->width; }
 
-int pagepanel_height(const pagepanel_t *p) { return p->kind == PCD8544 ? 48 : 64; }
+int pagepanel_height(const pagepanel_t *p) { return p->height; }
 
 /* The RAM bit at column x, row y, as the PCD8544's mode shows it. */
 static int pcd8544_lit(const pagepanel_t *p, int x, int y)
@@ -403,23 +534,29 @@ static int pcd8544_lit(const pagepanel_t *p, int x, int y)
     }
 }
 
-/* The OLEDs: with segment remap, column n drives SEG(last - n); the
- * glass's left edge is SEG(first visible + 127), and its top row COM0
- * when the COM scan is reversed. */
+/* The page controllers: the module's wiring gives the segment and the COM
+ * behind a pixel of the glass; the controller's segment order, COM scan,
+ * multiplex ratio, start line and display offset the RAM bit they show.
+ * With the segment order reversed, RAM column n drives SEG(last - n); with
+ * the COM scan reversed, COM(last - n) shows what COMn would. */
 int pagepanel_lit(const pagepanel_t *p, int x, int y)
 {
     if (p->kind == PCD8544)
         return pcd8544_lit(p, x, y);
-    if (!p->display_on || !p->dc_dc)
+    if (p->upside_down)
+        x = p->width - 1 - x, y = p->height - 1 - y;
+    if (!p->display_on || !p->dc_dc || ((p->kind == ST7567 || p->kind == UC1701) && p->power != 7))
         return 0;
     if (p->entire_on)
         return 1;
-    const int segment = p->first_visible + 127 - x;
+    const int edge = p->upright_remap ? p->columns - 1 - p->first_visible : p->first_visible;
+    const int segment = p->upright_remap ? edge - x : edge + x;
     const int column = p->remap ? p->columns - 1 - segment : segment;
-    const int com = p->scan_reverse ? y : 63 - y;
-    if (com > p->mux) /* a COM line the multiplex ratio leaves undriven */
+    const int com = p->upright_scan_reverse ? p->coms - 1 - y : (p->top_com + y) % p->coms;
+    const int scanned = p->scan_reverse ? p->coms - 1 - com : com;
+    if (scanned > p->mux) /* a COM line the multiplex ratio leaves undriven */
         return 0;
-    const int row = (com + p->start_line + p->offset) & 63;
+    const int row = (scanned + p->start_line + p->offset) % p->coms;
     return (p->ram[row / 8][column] >> (row % 8) & 1) ^ p->reverse;
 }
 
@@ -428,6 +565,8 @@ static int showing(const pagepanel_t *p)
 {
     if (p->kind == PCD8544)
         return !p->power_down && (p->mode & 0x04);
+    if ((p->kind == ST7567 || p->kind == UC1701) && p->power != 7)
+        return 0;
     return p->display_on && p->dc_dc && !p->entire_on;
 }
 

@@ -11,6 +11,7 @@
 #include "bus_twi.c"
 #include "controller_oled.c"
 #include "controller_pcd8544.c"
+#include "controller_st7565.c"
 #include "controller_st7920.c"
 #include "page_bytes.c"
 #include "pins.c"

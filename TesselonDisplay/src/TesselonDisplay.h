@@ -1,8 +1,8 @@
 /*
  * TesselonDisplay: draws tesselon's bmppic arrays from flash with no frame
- * buffer on an SSD1306, SSD1309 or SH1106 OLED module over I2C or 4-wire
- * SPI, on a Nokia 5110's PCD8544 over 4-wire SPI, or on an ST7920 LCD in
- * its serial mode on the SPI pins.
+ * buffer on an SSD1306, SSD1309, SH1106 or SH1107 OLED module or an ST7567
+ * LCD over I2C or 4-wire SPI, on a UC1701 LCD or a Nokia 5110's PCD8544
+ * over 4-wire SPI, or on an ST7920 LCD in its serial mode on the SPI pins.
  *
  *   #include <TesselonDisplay.h>
  *   #include "picture.h"        // tesselon picture.bmp > picture.h
@@ -33,8 +33,10 @@ class TesselonDisplay
 {
   public:
     // The panels of the driver's list (tesselon_display.h): SSD1306_128x64,
-    // SSD1306_128x32, SH1106_128x64, SSD1309_128x64, PCD8544_84x48 (SPI
-    // alone) and ST7920_128x64 (SPI alone, with no D/C).
+    // SSD1306_128x32, SH1106_128x64, SH1107_128x128, SH1107_64x128 (64
+    // wide, 128 tall), SSD1309_128x64, ST7567_128x64, UC1701_128x64 (SPI
+    // alone), PCD8544_84x48 (SPI alone) and ST7920_128x64 (SPI alone, with
+    // no D/C).
     enum Panel {
 #define TESSELON_DISPLAY_NAME(name, stem, i2c, spi) name,
         TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_NAME)
@@ -137,6 +139,19 @@ class TesselonDisplay
     // ST7920 has no inverted display (false).
     bool invert(bool inverted) { return done(tesselon_display_invert(&display_, inverted)); }
 
+    // Turns everything drawn after it by 180 degrees, for a module mounted
+    // upside down, or back (false); draw again after it. The PCD8544 and
+    // the ST7920 cannot: false.
+    bool flip(bool flipped) { return done(tesselon_display_flip(&display_, flipped)); }
+
+    // The RAM column the glass's left column shows while upright, for a
+    // module that wires its glass elsewhere (ST7565-family modules at 0 or
+    // 4, SSD1309 modules at 2); call it after begin, then draw.
+    bool setColumnOffset(uint8_t column)
+    {
+        return done(tesselon_display_column_offset(&display_, column));
+    }
+
     // Sets the contrast, 0 to 255: the OLEDs' own, or the PCD8544's
     // operating voltage (which differs from module to module; a PCD8544
     // that is off stays dark until on). The ST7920's is its potentiometer:
@@ -156,9 +171,9 @@ class TesselonDisplay
     // A panel's C description on each bus from the list; nullptr, which
     // begin refuses, for a bus the panel lacks and a value the list lacks.
 #define TESSELON_DISPLAY_ON_I2C(name, stem, i2c, spi)                                              \
-    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c:)
+    TESSELON_DISPLAY_IF(i2c, panel == name ? &tesselon_display_##stem##_i2c :)
 #define TESSELON_DISPLAY_ON_SPI(name, stem, i2c, spi)                                              \
-    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi:)
+    TESSELON_DISPLAY_IF(spi, panel == name ? &tesselon_display_##stem##_spi :)
     __attribute__((always_inline)) static const tesselon_display_panel *i2cPanel(Panel panel)
     {
         return TESSELON_DISPLAY_PANELS(TESSELON_DISPLAY_ON_I2C) nullptr;

@@ -1,5 +1,6 @@
-/* The OLED controllers SSD1306, SSD1309 and SH1106: their set-ups, their
- * commands and their panels. */
+/* The OLED controllers SSD1306, SSD1309, SH1106 and SH1107: their
+ * set-ups, their commands, their panels, and the page addressing they
+ * share with the ST7565 family. */
 #include "tesselon_driver.h"
 
 #if TD_HAS_TWI || TD_HAS_SPI /* the buses these controllers are on */
@@ -72,9 +73,33 @@ static const uint8_t sh1106_setup[] TD_LOW_FLASH(sh1106_setup) = TD_SETUP(
     0xA4        /* show the RAM */
 );
 
+/* The SH1107: 128 x 128 bits of RAM in 16 pages, page addressing its
+ * default (0x20), the start line a double command (0xDC), the column's
+ * high nibble 3 bits. The 128 x 128 modules show it upright with segment
+ * and COM normal; the 64 x 128 ones columns 0 to 63, their 128 rows from
+ * RAM row 0x60 on (the display offset). The timings are its reset values. */
+#define SH1107_SETUP(offset)                                                                       \
+    0xAE,               /* display off */                                                          \
+        0xEE,           /* out of read-modify-write mode */                                        \
+        0x20,           /* page addressing */                                                      \
+        0xD5, 0x50,     /* clock: divide by 1, oscillator at its reset value */                    \
+        0xA8, 0x7F,     /* multiplex ratio: 128 rows */                                            \
+        0xD3, offset,   /* display offset */                                                       \
+        0xDC, 0x00,     /* start line 0 */                                                         \
+        0xAD, 0x8B,     /* DC-DC converter on at display on */                                     \
+        0xA0,           /* segment order normal */                                                 \
+        0xC0,           /* COM scan from COM0 */                                                   \
+        0x81, 0x80,     /* contrast: the reset value */                                            \
+        0xD9, 0x22,     /* discharge 2 clocks, pre-charge 2 clocks: the reset value */             \
+        0xDB, 0x35,     /* VCOM deselect level: the reset value */                                 \
+        0xA4            /* show the RAM */
+
+static const uint8_t sh1107_setup[] TD_LOW_FLASH(sh1107_setup) = TD_SETUP(SH1107_SETUP(0x00));
+static const uint8_t sh1107_64_setup[] TD_LOW_FLASH(sh1107_64_setup) = TD_SETUP(SH1107_SETUP(0x60));
+
 /* Page addressing: the page, then the column's low and high nibbles,
  * built in the line's room, free until its page bytes are sent. */
-static uint8_t oled_address(td_page_line *line)
+uint8_t td_page_address(td_page_line *line)
 {
     const uint8_t column = line->column;
     line->out[0] = 0xB0 | line->page;
@@ -83,46 +108,36 @@ static uint8_t oled_address(td_page_line *line)
     return 3;
 }
 
-/* An OLED controller with its set-up: the same commands on every one. */
-#define OLED(setup_bytes, reset_needed)                                                            \
-    {                                                                                              \
-        .setup = setup_bytes,                                                                      \
-        .address = oled_address,                                                                   \
-        .commands = {.normal = 0xA6, .on = 0xAF, .inverted = 0xA7, .off = 0xAE},                   \
-        .contrast = {.command = 0x81, .top = 255, .base = 0, .tail = 0}, .text_rows = 8,           \
-        .needs_reset = reset_needed                                                                \
-    }
+/* An OLED controller with its set-up: the same commands on every one,
+ * contrast 0 to 255. */
+#define OLED(setup_bytes, reset_needed, upright_directions)                                       \
+    TD_PAGE_CONTROLLER(setup_bytes, 255, reset_needed, upright_directions)
 
 /* Each panel on a bus (twi, spi). The SSD1306 and the SSD1309 show RAM
  * columns 0 to 127; the SH1106 has 132, and the usual 128-pixel glass
  * shows 2 to 129. The SSD1309's registers are undefined until a reset
- * pulse. */
-#define SSD1306_64(bus)                                                                            \
+ * pulse. Upright, all but the SH1107 map column 127 to SEG0 (0xA1) and
+ * scan from the last COM (0xC8). */
+#define OLED_PANEL(bus, setup, reset_needed, upright, width, height, first, ram, clock)           \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_setup, 0), .columns = 128, .rows = 64,           \
-        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(setup, reset_needed, upright),          \
+        .columns = width, .rows = height, .first_column = first, .ram_columns = ram,               \
+        .spi_clock = TD_SPI_CLOCK(clock)                                                           \
     }
-#define SSD1306_32(bus)                                                                            \
-    {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1306_32_setup, 0), .columns = 128, .rows = 32,        \
-        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
-    }
-#define SSD1309_64(bus)                                                                            \
-    {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(ssd1309_setup, 1), .columns = 128, .rows = 64,           \
-        .first_column = 0, .ram_columns = 128, .spi_clock = TD_SPI_CLOCK(10000000UL)               \
-    }
-#define SH1106_64(bus)                                                                             \
-    {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(sh1106_setup, 0), .columns = 128, .rows = 64,            \
-        .first_column = 2, .ram_columns = 132, .spi_clock = TD_SPI_CLOCK(4000000UL)                \
-    }
+#define SSD1306_64(bus) OLED_PANEL(bus, ssd1306_setup, 0, 0x09, 128, 64, 0, 128, 10000000UL)
+#define SSD1306_32(bus) OLED_PANEL(bus, ssd1306_32_setup, 0, 0x09, 128, 32, 0, 128, 10000000UL)
+#define SSD1309_64(bus) OLED_PANEL(bus, ssd1309_setup, 1, 0x09, 128, 64, 0, 128, 10000000UL)
+#define SH1106_64(bus) OLED_PANEL(bus, sh1106_setup, 0, 0x09, 128, 64, 2, 132, 4000000UL)
+#define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, 0, 0x00, 128, 128, 0, 128, 4000000UL)
+#define SH1107_64(bus) OLED_PANEL(bus, sh1107_64_setup, 0, 0x00, 64, 128, 0, 128, 4000000UL)
 
 #if TD_HAS_TWI
 TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(twi);
 TD_PANEL(tesselon_display_ssd1306_32_i2c) = SSD1306_32(twi);
 TD_PANEL(tesselon_display_ssd1309_i2c) = SSD1309_64(twi);
 TD_PANEL(tesselon_display_sh1106_i2c) = SH1106_64(twi);
+TD_PANEL(tesselon_display_sh1107_i2c) = SH1107_128(twi);
+TD_PANEL(tesselon_display_sh1107_64_i2c) = SH1107_64(twi);
 #endif
 
 #if TD_HAS_SPI
@@ -130,6 +145,8 @@ TD_PANEL(tesselon_display_ssd1306_spi) = SSD1306_64(spi);
 TD_PANEL(tesselon_display_ssd1306_32_spi) = SSD1306_32(spi);
 TD_PANEL(tesselon_display_ssd1309_spi) = SSD1309_64(spi);
 TD_PANEL(tesselon_display_sh1106_spi) = SH1106_64(spi);
+TD_PANEL(tesselon_display_sh1107_spi) = SH1107_128(spi);
+TD_PANEL(tesselon_display_sh1107_64_spi) = SH1107_64(spi);
 #endif
 
 #endif

@@ -1,14 +1,16 @@
 /*
  * Display driver for AVR microcontrollers that draws tesselon's bmppic arrays
- * straight from flash on an SSD1306 (128 x 64 or 128 x 32), SSD1309 or
- * SH1106 (128 x 64) OLED module over I2C or 4-wire SPI, on a PCD8544
- * (84 x 48, the Nokia 5110's) over 4-wire SPI, or on an ST7920 (128 x 64)
- * in its serial mode on the SPI pins. It keeps no frame buffer: the
+ * straight from flash on an SSD1306 (128 x 64 or 128 x 32), SSD1309,
+ * SH1106 (128 x 64) or SH1107 (128 x 128, 64 x 128) OLED module over I2C
+ * or 4-wire SPI, on an ST7567 (128 x 64) LCD over I2C or 4-wire SPI, on a
+ * UC1701 (128 x 64) or PCD8544 (84 x 48, the Nokia 5110's) LCD over
+ * 4-wire SPI, or on an ST7920 (128 x 64) in its serial mode on the SPI
+ * pins. It keeps no frame buffer: the
  * picture's rows of horizontal bytes are turned into the controller's
  * pages of 8 vertical pixels as they are sent (the ST7920 takes the rows
  * as they are). It draws a whole picture, one tile of a sheet of icons or
  * frames, or a line of text with a font that is a sheet of glyphs. Its RAM
- * is the six bytes of one struct tesselon_display.
+ * is the seven bytes of one struct tesselon_display.
  *
  * Controller, height and bus are one panel description in flash, named at
  * the call to init; only the one named is linked into the firmware:
@@ -17,13 +19,18 @@
  *   tesselon_display_ssd1306_32_i2c   tesselon_display_ssd1306_32_spi
  *   tesselon_display_ssd1309_i2c      tesselon_display_ssd1309_spi
  *   tesselon_display_sh1106_i2c       tesselon_display_sh1106_spi
- *   tesselon_display_pcd8544_spi      tesselon_display_st7920_spi
+ *   tesselon_display_sh1107_i2c       tesselon_display_sh1107_spi
+ *   tesselon_display_sh1107_64_i2c    tesselon_display_sh1107_64_spi
+ *   tesselon_display_st7567_i2c       tesselon_display_st7567_spi
+ *   tesselon_display_uc1701_spi       tesselon_display_pcd8544_spi
+ *   tesselon_display_st7920_spi
  *
  * Pins: I2C uses the chip's TWI pins (SDA, SCL). SPI uses the chip's MOSI
  * and SCK, keeps its SS an output, and drives CS, D/C and RESET on pins
  * named at init: Arduino pin numbers in a sketch, TESSELON_PIN('B', 2) and
  * the like elsewhere; TESSELON_NO_PIN for a CS or RESET that is not wired.
- * The SSD1309 and the PCD8544 need their RESET wired. The ST7920 has no
+ * The SSD1309, the ST7567 and UC1701 on SPI, and the PCD8544 need their
+ * RESET wired. The ST7920 has no
  * D/C (TESSELON_NO_PIN), and its CS (the module's RS pin) is active high.
  *
  * Every call returns TESSELON_DISPLAY_OK or what kept it from its end;
@@ -91,6 +98,7 @@ typedef struct tesselon_display {
             uint8_t pixels; /* the byte under way, behind a marker bit */
         } st7920;
     } bus;
+    uint8_t view; /* the RAM column at the glass's left edge as shown now; 0x80: flipped */
 } tesselon_display;
 
 /*
@@ -104,7 +112,11 @@ typedef struct tesselon_display {
     PANEL(SSD1306_128x64, ssd1306, 1, 1)                                                           \
     PANEL(SSD1306_128x32, ssd1306_32, 1, 1)                                                        \
     PANEL(SH1106_128x64, sh1106, 1, 1)                                                             \
+    PANEL(SH1107_128x128, sh1107, 1, 1)                                                            \
+    PANEL(SH1107_64x128, sh1107_64, 1, 1)                                                          \
     PANEL(SSD1309_128x64, ssd1309, 1, 1)                                                           \
+    PANEL(ST7567_128x64, st7567, 1, 1)                                                             \
+    PANEL(UC1701_128x64, uc1701, 0, 1)                                                             \
     PANEL(PCD8544_84x48, pcd8544, 0, 1)                                                            \
     PANEL(ST7920_128x64, st7920, 0, 1)
 
@@ -137,7 +149,8 @@ uint8_t tesselon_display_init_spi(tesselon_display *display, const tesselon_disp
 /* What the last call returned. */
 uint8_t tesselon_display_result(const tesselon_display *display);
 
-/* The panel's width and height in pixels (128 x 64, 128 x 32 or 84 x 48), 0 before init. */
+/* The panel's width and height in pixels, as the module stands (64 x 128
+ * for the SH1107_64x128), 0 before init. */
 uint8_t tesselon_display_columns(const tesselon_display *display);
 uint8_t tesselon_display_rows(const tesselon_display *display);
 
@@ -194,6 +207,21 @@ uint8_t tesselon_display_on(tesselon_display *display, uint8_t on);
 /* Shows the 0-bits lit and the 1-bits dark (1), or as drawn (0); the
  * ST7920 has no inverted display and refuses 1. */
 uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted);
+
+/*
+ * Turns everything drawn after it by 180 degrees (1), for a module mounted
+ * upside down, or back (0), by the controller's segment and COM direction;
+ * what is on the glass turns too, and on a RAM wider than the glass it
+ * also moves: draw again. The PCD8544 and the ST7920 cannot: refused.
+ */
+uint8_t tesselon_display_flip(tesselon_display *display, uint8_t flipped);
+
+/* The RAM column that the glass's left column shows while the panel is
+ * upright, for a module that wires its glass elsewhere than the panel's
+ * default (0 on the SSD1306, SSD1309, SH1107 and UC1701, 2 on the SH1106,
+ * 4 on the ST7567); flipped, the driver works out the column from the
+ * right. At most the RAM's columns less the glass's. */
+uint8_t tesselon_display_column_offset(tesselon_display *display, uint8_t column);
 
 /* Sets the contrast, 0 to 255: the OLEDs' contrast, or the PCD8544's
  * operating voltage from 6.0 to 8.5 V, the range of its own generator (a
