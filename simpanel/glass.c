@@ -218,8 +218,9 @@ static int lit(const struct options *o, int x, int y)
 {
     if (o->nopanel)
         return 0;
-    if (is(o, "ssd1306"))
-        return ssd1306_lit(&ssd1306, o->rows, x, y);
+    if (is(o, "ssd1306")) /* simavr's part, its module turned here */
+        return o->upside_down ? ssd1306_lit(&ssd1306, o->rows, 127 - x, o->rows - 1 - y)
+                              : ssd1306_lit(&ssd1306, o->rows, x, y);
     return is(o, "st7920") ? st7920_lit(&st7920, x, y) : pagepanel_lit(&pagepanel, x, y);
 }
 

@@ -124,7 +124,20 @@ struct GlassCase {
     int tilewidth = 0, tileheight = 0, tile = -1; // one tile of the picture, a sheet, alone
     const char *text = nullptr;                   // or this text, with the picture as its font
     const char *model = "";                       // the model's own options: how it starts
+    bool flip = false;                            // the firmware flips the panel
+    int offset = -1;                              // and sets this column offset, if any
+    bool refused = false;                         // which the controller refuses: a fault
 };
+
+// The case on a module mounted and wired as `model` says, which the
+// firmware turns (flip) and moves (offset) to show the picture upright.
+GlassCase turned(GlassCase c, const char *model, bool flip, int offset, bool refused = false) {
+    c.model = model;
+    c.flip = flip;
+    c.offset = offset;
+    c.refused = refused;
+    return c;
+}
 
 // The case on an ST7920 that an earlier firmware left as `options` say.
 GlassCase st7920warm(const char *name, const char *options) {
@@ -203,7 +216,7 @@ void PrintTo(const GlassCase &c, std::ostream *out) {
 // Glass checks the lit pixels; a fault blinks the LED on PB5.
 bool expectsfault(const GlassCase &c) {
     return !c.panel || std::string(c.panel) != std::string("-address ") + c.address ||
-           tilemissing(c);
+           tilemissing(c) || c.refused;
 }
 
 // The controllers of the driver's list of panels but the SSD1306, each by
@@ -250,6 +263,9 @@ std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
         for (const OtherController &controller : othercontrollers()) {
             GlassCase other = c;
             other.controller = controller.stem;
+            // The LCDs that take no segment and COM direction cannot flip.
+            other.refused |=
+                c.flip && (other.controller == "pcd8544" || other.controller == "st7920");
             other.name += char(std::toupper(controller.stem[0])) + controller.stem.substr(1);
             if (!controller.i2c && !c.spi) {
                 const std::size_t bus = c.name.rfind("I2c");
@@ -291,8 +307,10 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     ASSERT_EQ(shell("make -s -f " + quoted(example + "Makefile") + " PICTURE=" + quoted(bmp) +
                     " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(buildprogram()) +
                     " BUS=" + (c.spi ? "spi" : "i2c") + " ROWS=" + std::to_string(c.rows) +
-                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address +
-                    " X=" + std::to_string(c.x) + " Y=" + std::to_string(c.y) +
+                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address + " X=" +
+                    std::to_string(c.x) + " Y=" + std::to_string(c.y) + (c.flip ? " FLIP=1" : "") +
+                    (c.offset >= 0 ? " OFFSET=" + std::to_string(c.offset) : "") +
+
                     (c.tile < 0 && !c.text ? std::string()
                                            : (c.text ? " TEXT=" + std::string(c.text)
                                                      : " TILE=" + std::to_string(c.tile)) +
@@ -387,7 +405,38 @@ INSTANTIATE_TEST_SUITE_P(
          st7920warm("WarmHalfAddress", "-warm half-address -noreset"),
          st7920warm("WarmStandby", "-warm standby -noreset"),
          st7920warm("WarmDecrement", "-warm decrement -noreset"),
-         st7920warm("WarmReversedReset", "-warm reversed")})),
+         st7920warm("WarmReversedReset", "-warm reversed"),
+         // Modules mounted upside down, flipped back; modules that wire
+         // their glass to other RAM columns, moved there; and both. The
+         // SSD1306 case runs on every controller: the PCD8544 and the
+         // ST7920 refuse to flip. A RAM no wider than the glass refuses an
+         // offset.
+         turned(GlassCase{"FlippedSsd1306", [] { return randompixels(21, 13, 23); }, 5, 3, false},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedSh1106", [] { return randompixels(21, 13, 24); }, 0, 50, true, 64,
+                          false, "-address 0x3C", "0x3C", "sh1106"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedSt7567", [] { return randompixels(30, 20, 25); }, 100, 0, false,
+                          64, false, "-address 0x3C", "0x3C", "st7567"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedUc1701", [] { return randompixels(30, 20, 26); }, 0, 0, true, 64,
+                          false, "-address 0x3C", "0x3C", "uc1701"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedSh1107", [] { return randompixels(40, 30, 27); }, 90, 100, false,
+                          128, false, "-address 0x3C", "0x3C", "sh1107"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"OffsetSt7567", [] { return randompixels(128, 64, 28); }, 0, 0, true, 64,
+                          false, "-address 0x3C", "0x3C", "st7567"},
+                "-glass-column 0", false, 0),
+         turned(GlassCase{"OffsetUc1701", [] { return randompixels(128, 64, 29); }, 0, 0, true, 64,
+                          false, "-address 0x3C", "0x3C", "uc1701"},
+                "-glass-column 4", false, 4),
+         turned(GlassCase{"OffsetFlippedSh1106", [] { return randompixels(128, 64, 30); }, 0, 0,
+                          false, 64, false, "-address 0x3C", "0x3C", "sh1106"},
+                "-glass-column 0 -upside-down", true, 0),
+         turned(GlassCase{"OffsetRefusedSsd1309", nullptr, 0, 0, true, 64, false, "-address 0x3C",
+                          "0x3C", "ssd1309"},
+                "", false, 2, true)})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the
