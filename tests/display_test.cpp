@@ -93,9 +93,10 @@ bool showsonly(const Glass &glass, const Pixels &pixels, int x, int y) {
 
 // The glass shows pixels' colour-index-0 pixels lit with the top left one
 // at column x, row y, and nothing else.
-// The PCD8544's glass, the one with 48 rows, is 84 wide; the others 128.
-void expectglass(const Glass &glass, int rows, const Pixels &pixels, int x, int y) {
-    ASSERT_EQ(glass.width, rows == 48 ? 84 : 128);
+// The PCD8544's glass, the one with 48 rows, is 84 wide; the others 128,
+// or as wide as given.
+void expectglass(const Glass &glass, int rows, const Pixels &pixels, int x, int y, int width = 0) {
+    ASSERT_EQ(glass.width, width ? width : rows == 48 ? 84 : 128);
     ASSERT_EQ(glass.height, rows);
     int wrong = 0;
     for (int gy = 0; gy < glass.height; ++gy)
@@ -127,7 +128,17 @@ struct GlassCase {
     bool flip = false;                            // the firmware flips the panel
     int offset = -1;                              // and sets this column offset, if any
     bool refused = false;                         // which the controller refuses: a fault
+    int columns = 128;                            // the SH1107's glass width: 128 or 64
 };
+
+// The case on the SH1107's 64 x 128 module, 64 columns wide.
+GlassCase narrow(GlassCase c) {
+    c.controller = "sh1107";
+    c.rows = 128;
+    c.columns = 64;
+    c.name = "Sh1107x64" + c.name;
+    return c;
+}
 
 // The case on a module mounted and wired as `model` says, which the
 // firmware turns (flip) and moves (offset) to show the picture upright.
@@ -310,7 +321,7 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
                     " CONTROLLER=" + c.controller + " ADDRESS=" + c.address + " X=" +
                     std::to_string(c.x) + " Y=" + std::to_string(c.y) + (c.flip ? " FLIP=1" : "") +
                     (c.offset >= 0 ? " OFFSET=" + std::to_string(c.offset) : "") +
-
+                    (c.columns != 128 ? " COLUMNS=" + std::to_string(c.columns) : "") +
                     (c.tile < 0 && !c.text ? std::string()
                                            : (c.text ? " TEXT=" + std::string(c.text)
                                                      : " TILE=" + std::to_string(c.tile)) +
@@ -321,7 +332,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
         << readfile(scratch.path("make.log"));
     // A blinking firmware never sleeps: it runs for two simulated seconds.
     ASSERT_EQ(shell(quoted(SIMPANEL_PATH) + (c.spi ? " -spi" : "") + " -rows " +
-                    std::to_string(c.rows) + " -controller " + c.controller + " " +
+                    std::to_string(c.rows) + " -controller " + c.controller +
+                    (c.columns != 128 ? " -columns " + std::to_string(c.columns) : "") + " " +
                     (c.panel ? c.panel : "-nopanel") + " " + c.model +
                     (expectsfault(c) ? " -run 32000000 " : " ") +
                     quoted(scratch.path("display.elf")) + " " + quoted(scratch.path("glass.ppm")) +
@@ -340,7 +352,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
         ASSERT_EQ(pixels.index, c.pixels().index); // what the firmware was given
     }
     expectglass(readglass(scratch.path("glass.ppm")), c.rows,
-                expectsfault(c) ? Pixels{} : shown(c, pixels), c.x, c.y);
+                expectsfault(c) ? Pixels{} : shown(c, pixels), c.x, c.y,
+                c.columns != 128 ? c.columns : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -434,6 +447,10 @@ INSTANTIATE_TEST_SUITE_P(
          turned(GlassCase{"OffsetFlippedSh1106", [] { return randompixels(128, 64, 30); }, 0, 0,
                           false, 64, false, "-address 0x3C", "0x3C", "sh1106"},
                 "-glass-column 0 -upside-down", true, 0),
+         narrow(GlassCase{"Narrow", [] { return randompixels(64, 128, 31); }, 0, 0, false}),
+         narrow(GlassCase{"NarrowPastTheEdges", [] { return randompixels(30, 40, 32); }, 50, 100,
+                          true}),
+         narrow(turned(GlassCase{"NarrowFlipRefused", nullptr, 0, 0, false}, "", true, -1, true)),
          turned(GlassCase{"OffsetRefusedSsd1309", nullptr, 0, 0, true, 64, false, "-address 0x3C",
                           "0x3C", "ssd1309"},
                 "", false, 2, true)})),

@@ -77,7 +77,9 @@ static const uint8_t sh1106_setup[] TD_LOW_FLASH(sh1106_setup) = TD_SETUP(
  * default (0x20), the start line a double command (0xDC), the column's
  * high nibble 3 bits. The 128 x 128 modules show it upright with segment
  * and COM normal; the 64 x 128 ones columns 0 to 63, their 128 rows from
- * RAM row 0x60 on (the display offset). The timings are its reset values. */
+ * RAM row 0x60 on (the display offset). Turned by its segment and COM
+ * directions, such a module would show its rows 64 apart, so it does not
+ * flip. The timings are its reset values. */
 #define SH1107_SETUP(offset)                                                                       \
     0xAE,               /* display off */                                                          \
         0xEE,           /* out of read-modify-write mode */                                        \
@@ -129,7 +131,8 @@ uint8_t td_page_address(td_page_line *line)
 #define SSD1309_64(bus) OLED_PANEL(bus, ssd1309_setup, 1, 0x09, 128, 64, 0, 128, 10000000UL)
 #define SH1106_64(bus) OLED_PANEL(bus, sh1106_setup, 0, 0x09, 128, 64, 2, 132, 4000000UL)
 #define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, 0, 0x00, 128, 128, 0, 128, 4000000UL)
-#define SH1107_64(bus) OLED_PANEL(bus, sh1107_64_setup, 0, 0x00, 64, 128, 0, 128, 4000000UL)
+#define SH1107_64(bus)                                                                             \
+    OLED_PANEL(bus, sh1107_64_setup, 0, TD_NO_FLIP, 64, 128, 0, 128, 4000000UL)
 
 #if TD_HAS_TWI
 TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(twi);
