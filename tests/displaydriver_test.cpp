@@ -48,8 +48,10 @@ const std::uint8_t wireidle = _BV(TWEA) | _BV(TWEN) | _BV(TWIE);
 class Controller {
   public:
     // The SSD1309 has the SSD1306's commands but for the charge pump, and a
-    // command lock (0xFD).
-    enum Kind { SSD1306, SH1106, SSD1309 };
+    // command lock (0xFD). The SH1107 has the SH1106's but for the start
+    // line (0xDC) and COM pads, and an addressing mode; the ST7567 and the
+    // UC1701 the ST7565 family's, the ST7567 with its booster (0xF8).
+    enum Kind { SSD1306, SH1106, SSD1309, SH1107, ST7567, UC1701 };
     explicit Controller(Kind kind) : kind_(kind) {}
 
     std::map<int, int> registers;    // by command, as the last one set them
@@ -65,9 +67,18 @@ class Controller {
                                         {0xA0, 0xA0}, {0xC0, 0x00}, {0xA8, 0x0F}, {0xD3, 0x07},
                                         {0x40, 0x14}, {0xDA, 0x02}, {0x81, 0x00}, {0xD5, 0xF0},
                                         {0xD9, 0xF1}, {0xDB, 0x00}, {0xA4, 0xA5}, {0xA6, 0xA7}};
-        registers = kind_ == SH1106 ? sh1106 : ssd1306;
+        const std::map<int, int> sh1107{{0xAE, 0xAF}, {0xE0, 0xE0}, {0x20, 0x21}, {0xD5, 0xF0},
+                                        {0xA8, 0x3F}, {0xD3, 0x10}, {0xDC, 0x20}, {0xAD, 0x8A},
+                                        {0xA0, 0xA1}, {0xC0, 0xC8}, {0x81, 0x00}, {0xD9, 0xF1},
+                                        {0xDB, 0x00}, {0xA4, 0xA5}, {0xA6, 0xA7}};
+        const std::map<int, int> st7565{{0xAE, 0xAF}, {0xE0, 0xE0}, {0xA2, 0xA3}, {0xA0, 0x00},
+                                        {0xC0, 0x00}, {0x40, 0x55}, {0x20, 0x27}, {0x28, 0x28},
+                                        {0x81, 0x3F}, {0xA4, 0xA5}, {0xA6, 0xA7}, {0xF8, 0x01}};
+        registers = kind_ == SH1106 ? sh1106 : kind_ == SH1107 ? sh1107 : lcd() ? st7565 : ssd1306;
         if (kind_ == SSD1309)
             registers.erase(0x8D);
+        if (kind_ == UC1701)
+            registers.erase(0xF8);
     }
 
     void command(std::uint8_t byte) {
@@ -79,16 +90,23 @@ class Controller {
             pending_.clear();
             return;
         }
+        if (kind_ == SH1107 && ((byte >= 0x40 && byte <= 0x7F) || byte == 0xDA))
+            broken.push_back("a command the SH1107 does not list");
+        if (kind_ == UC1701 && byte == 0xF8)
+            broken.push_back("a booster command the UC1701 does not have");
         const int family = byte >= 0x40 && byte <= 0x7F                                     ? 0x40
                            : byte >= 0xC0 && byte <= 0xCF                                   ? 0xC0
-                           : byte <= 0x1F || (byte >= 0xB0 && byte <= 0xB7) || byte == 0xE3 ? -1
+                           : byte <= 0x1F || (byte >= 0xB0 && byte <= 0xBF) || byte == 0xE3 ? -1
                            : byte == 0xEE                                                   ? 0xE0
                            : kind_ == SH1106 && byte >= 0x30 && byte <= 0x33                ? 0x30
-                                                                             : byte & 0xFE;
+                           : lcd() && byte >= 0x20 && byte <= 0x2F ? byte & 0xF8
+                                                                   : byte & 0xFE;
         if (family < 0) // addresses, which every line sets, and the NOP
             return;
         if (byte == 0xAF && kind_ == SSD1306 && registers[0x8D] != 0x14)
             broken.push_back("display on with the charge pump off");
+        if (byte == 0xAF && lcd() && registers[0x28] != 0x2F)
+            broken.push_back("display on with the booster, regulator or follower off");
         registers[family] = family == 0xC0 ? byte & 0xC8 : byte;
     }
 
@@ -108,12 +126,20 @@ class Controller {
             {0xDB, 1}, {0x21, 2}, {0x22, 2}, {0xA3, 2}, {0x26, 6}, {0x27, 6}, {0x29, 5}, {0x2A, 5}};
         static const std::map<int, int> sh1106{{0x81, 1}, {0xA8, 1}, {0xAD, 1}, {0xD3, 1},
                                                {0xD5, 1}, {0xD9, 1}, {0xDA, 1}, {0xDB, 1}};
+        static const std::map<int, int> sh1107{{0x81, 1}, {0xA8, 1}, {0xAD, 1}, {0xD3, 1},
+                                               {0xD5, 1}, {0xD9, 1}, {0xDB, 1}, {0xDC, 1}};
+        static const std::map<int, int> st7565{{0x81, 1}, {0xF8, 1}};
         if (kind_ == SSD1309 && (command == 0xFD || command == 0x8D))
             return command == 0xFD;
-        const auto &table = kind_ == SH1106 ? sh1106 : ssd1306;
+        const auto &table = kind_ == SH1106   ? sh1106
+                            : kind_ == SH1107 ? sh1107
+                            : lcd()           ? st7565
+                                              : ssd1306;
         const auto found = table.find(command);
         return found == table.end() ? 0 : found->second;
     }
+
+    bool lcd() const { return kind_ == ST7567 || kind_ == UC1701; }
 
     Kind kind_;
     std::vector<std::uint8_t> pending_;
@@ -286,26 +312,36 @@ TEST_P(Datasheet, ColdAndWarmStartsEndAlike) {
 
 INSTANTIATE_TEST_SUITE_P(
     Panels, Datasheet,
-    ::testing::Values(PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false,
-                                Controller::SSD1306, TESSELON_NO_PIN},
-                      PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false,
-                                Controller::SSD1306, TESSELON_NO_PIN},
-                      PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false,
-                                Controller::SH1106, TESSELON_NO_PIN},
-                      PanelCase{"ssd1309_i2c", &tesselon_display_ssd1309_i2c, false,
-                                Controller::SSD1309, TESSELON_NO_PIN},
-                      PanelCase{"ssd1309_i2c_reset", &tesselon_display_ssd1309_i2c, false,
-                                Controller::SSD1309, spireset},
-                      PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true,
-                                Controller::SSD1306, spireset},
-                      PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true,
-                                Controller::SSD1306, TESSELON_NO_PIN},
-                      PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true,
-                                Controller::SH1106, spireset},
-                      PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true,
-                                Controller::SH1106, TESSELON_NO_PIN},
-                      PanelCase{"ssd1309_spi", &tesselon_display_ssd1309_spi, true,
-                                Controller::SSD1309, spireset}),
+    ::testing::Values(
+        PanelCase{"ssd1306_i2c", &tesselon_display_ssd1306_i2c, false, Controller::SSD1306,
+                  TESSELON_NO_PIN},
+        PanelCase{"ssd1306_32_i2c", &tesselon_display_ssd1306_32_i2c, false, Controller::SSD1306,
+                  TESSELON_NO_PIN},
+        PanelCase{"sh1106_i2c", &tesselon_display_sh1106_i2c, false, Controller::SH1106,
+                  TESSELON_NO_PIN},
+        PanelCase{"ssd1309_i2c", &tesselon_display_ssd1309_i2c, false, Controller::SSD1309,
+                  TESSELON_NO_PIN},
+        PanelCase{"ssd1309_i2c_reset", &tesselon_display_ssd1309_i2c, false, Controller::SSD1309,
+                  spireset},
+        PanelCase{"ssd1306_spi", &tesselon_display_ssd1306_spi, true, Controller::SSD1306,
+                  spireset},
+        PanelCase{"ssd1306_spi_reset_unwired", &tesselon_display_ssd1306_spi, true,
+                  Controller::SSD1306, TESSELON_NO_PIN},
+        PanelCase{"sh1106_spi", &tesselon_display_sh1106_spi, true, Controller::SH1106, spireset},
+        PanelCase{"sh1106_spi_reset_unwired", &tesselon_display_sh1106_spi, true,
+                  Controller::SH1106, TESSELON_NO_PIN},
+        PanelCase{"ssd1309_spi", &tesselon_display_ssd1309_spi, true, Controller::SSD1309,
+                  spireset},
+        PanelCase{"sh1107_i2c", &tesselon_display_sh1107_i2c, false, Controller::SH1107,
+                  TESSELON_NO_PIN},
+        PanelCase{"sh1107_64_i2c", &tesselon_display_sh1107_64_i2c, false, Controller::SH1107,
+                  TESSELON_NO_PIN},
+        PanelCase{"sh1107_spi_reset_unwired", &tesselon_display_sh1107_spi, true,
+                  Controller::SH1107, TESSELON_NO_PIN},
+        PanelCase{"st7567_i2c", &tesselon_display_st7567_i2c, false, Controller::ST7567,
+                  TESSELON_NO_PIN},
+        PanelCase{"st7567_spi", &tesselon_display_st7567_spi, true, Controller::ST7567, spireset},
+        PanelCase{"uc1701_spi", &tesselon_display_uc1701_spi, true, Controller::UC1701, spireset}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A module stuck in a byte it sends, holding SDA low until SCL has
