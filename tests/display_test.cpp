@@ -535,7 +535,9 @@ std::vector<SketchCase> sketchcases() {
           library + "examples/PictureSPI", library + "examples/Picture128x32",
           library + "examples/Animation", library + "examples/Frames", library + "examples/Text",
           library + "examples/PictureSSD1309", library + "examples/PictureNokia5110",
-          library + "examples/PictureST7920"})
+          library + "examples/PictureST7920", library + "examples/PictureST7567",
+          library + "examples/PictureST7567I2C", library + "examples/PictureSH1107",
+          library + "examples/TwoDisplays"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
@@ -550,6 +552,10 @@ std::vector<SketchCase> sketchcases() {
     cases[32].glass = "-controller ssd1309 -spi";
     cases[36].glass = "-controller pcd8544";
     cases[40].glass = "-controller st7920";
+    cases[44].glass = "-controller st7567 -spi";
+    cases[48].glass = "-controller st7567 -address 0x3F";
+    cases[52].glass = "-controller sh1107 -address 0x3D";
+    cases[56].glass = "-controller sh1106 -address 0x3D -uart uart.txt"; // TwoDisplays' second
     // The PCD8544 off and on again, inverted meanwhile: the Uno's alone.
     cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/OffAndOn",
                      "arduino:avr:uno", "-controller pcd8544 -uart uart.txt"});
@@ -617,8 +623,13 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         return pixelsofheader(readfile(sketch + "/" + file));
     };
     if (name == "Picture" || name == "PictureSPI" || name == "PictureSSD1309" ||
-        name == "PictureST7920") {
+        name == "PictureST7920" || name == "PictureST7567" || name == "PictureST7567I2C") {
         expectglass(glass, 64, header("picture.h"), 56, 24);
+    } else if (name == "PictureSH1107") {
+        expectglass(glass, 128, header("picture.h"), 56, 56);
+    } else if (name == "TwoDisplays") { // the first missing, the second drawn all the same
+        expectglass(glass, 64, header("heart.h"), 56, 24);
+        EXPECT_EQ(readfile(scratch.path("uart.txt")), "0x3C: none\r\n0x3D: heart\r\n");
     } else if (name == "PictureNokia5110") {
         expectglass(glass, 48, header("picture.h"), 34, 16);
     } else if (name == "Picture128x32") {
@@ -691,7 +702,12 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
           std::pair("examples/Text/picture.h", "smiley.bmp"),
           std::pair("examples/PictureSSD1309/picture.h", "smiley.bmp"),
           std::pair("examples/PictureNokia5110/picture.h", "smiley.bmp"),
-          std::pair("examples/PictureST7920/picture.h", "smiley.bmp")}) {
+          std::pair("examples/PictureST7920/picture.h", "smiley.bmp"),
+          std::pair("examples/PictureST7567/picture.h", "smiley.bmp"),
+          std::pair("examples/PictureST7567I2C/picture.h", "smiley.bmp"),
+          std::pair("examples/PictureSH1107/picture.h", "smiley.bmp"),
+          std::pair("examples/TwoDisplays/smiley.h", "smiley.bmp"),
+          std::pair("examples/TwoDisplays/heart.h", "heart.bmp")}) {
         const RunResult run =
             runtesselon(quoted(std::string(TESSELON_SOURCE_DIR) + "/examples/" + bitmap));
         ASSERT_EQ(run.status, 0);

@@ -427,6 +427,40 @@ TEST_F(Twi, ModuleLeftMidByteIsFreedBeforeTheFirstStart) {
         }
 }
 
+// Two displays on one bus at two addresses, each drawn on its own: every
+// transfer goes to the address of the display drawn, and one that does
+// not answer keeps the other from nothing.
+TEST_F(Twi, TwoDisplaysEachOnItsOwn) {
+    tesselon_display left = {}, right = {};
+    ASSERT_EQ(tesselon_display_init_i2c(&left, &tesselon_display_ssd1306_i2c, 0x3C),
+              TESSELON_DISPLAY_OK);
+    ASSERT_EQ(tesselon_display_init_i2c(&right, &tesselon_display_sh1106_i2c, 0x3D),
+              TESSELON_DISPLAY_OK);
+    const auto addresses = [&](tesselon_display *display) {
+        std::set<int> seen;
+        std::size_t started = 0;
+        sent.clear();
+        answer = [&](std::uint8_t control) {
+            if (control & _BV(TWSTA))
+                started = sent.size();
+            else if (sent.size() == started + 1 && !(control & _BV(TWSTO)))
+                seen.insert(sent.back());
+            return healthy(control);
+        };
+        const std::uint8_t result = tesselon_display_draw(display, picture, 3, 9);
+        answer = healthy;
+        return std::pair(result, seen);
+    };
+    EXPECT_EQ(addresses(&left), std::pair(std::uint8_t(TESSELON_DISPLAY_OK), std::set<int>{0x78}));
+    EXPECT_EQ(addresses(&right), std::pair(std::uint8_t(TESSELON_DISPLAY_OK), std::set<int>{0x7A}));
+    // The module at 0x3D gone: its display fails, the other draws on.
+    answer = [](std::uint8_t control) { return control & _BV(TWSTA) ? 0x08 : 0x20; };
+    EXPECT_EQ(tesselon_display_draw(&right, picture, 0, 0), TESSELON_DISPLAY_BUS_FAULT);
+    answer = healthy;
+    EXPECT_EQ(addresses(&left), std::pair(std::uint8_t(TESSELON_DISPLAY_OK), std::set<int>{0x78}));
+    EXPECT_EQ(tesselon_display_result(&right), TESSELON_DISPLAY_BUS_FAULT);
+}
+
 // Each step that goes wrong ends the call with its own result; the next
 // call tries again, and a module that answers again is drawn on.
 TEST_F(Twi, FaultsPass) {

@@ -13,8 +13,8 @@
 // board; the sketch was run on a simulated Uno and panel.)
 // RES must be wired: the SSD1309's registers are undefined until a reset
 // pulse, and begin refuses NO_PIN here. Moved to I2C (its resistors
-// resoldered), the module answers at 0x3C or 0x3D: beginI2C, with RES
-// wired to the board's RESET so that it resets with the board.
+// resoldered), the module answers at 0x3C or 0x3D:
+// beginI2C(TesselonDisplay::SSD1309_128x64, 0x3C, 8) pulses its RES on 8.
 // Over SPI nothing answers, so begin fails only for a pin that is no pin:
 // then the LED blinks (on an Uno pin 13 is the SPI's clock as well, which
 // the panel ignores while its CS is high).
