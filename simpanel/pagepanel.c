@@ -73,15 +73,21 @@ void pagepanel_wire(pagepanel_t *p, int column, int upside_down)
 
 /* ---- The SH1106 ---- */
 
-static void sh1106_argument(pagepanel_t *p, uint8_t command, uint8_t value)
+/* The SH1106's arguments, and the SH1107's: its rows go to 0x7F, and its
+ * start line is a command with an argument (0xDC). */
+static void sh110x_argument(pagepanel_t *p, uint8_t command, uint8_t value)
 {
+    const int last_row = p->coms - 1;
     switch (command) {
     case 0xA8: /* multiplex ratio */
     case 0xD3: /* display offset */
-        if (value > 0x3F)
-            fail(p, "argument 0x%02X of 0x%02X is above 0x3F", value, command);
+    case 0xDC: /* start line */
+        if (value > last_row)
+            fail(p, "argument 0x%02X of 0x%02X is above 0x%02X", value, command, last_row);
         if (command == 0xD3)
             p->offset = value;
+        else if (command == 0xDC)
+            p->start_line = value;
         else
             p->mux = value;
         break;
@@ -99,14 +105,19 @@ static void sh1106_argument(pagepanel_t *p, uint8_t command, uint8_t value)
     }
 }
 
-/* The commands both OLEDs share; whether byte was one. */
-static int oled_command(pagepanel_t *p, uint8_t byte)
+/* The commands the page controllers share, within each one's RAM: the
+ * column's nibbles, the start line (but the SH1107's, 0xDC), segment
+ * order, entire display, inverse, display on and off, the page (the
+ * ST7565 family's icon page 8, the SH1107's 16) and NOP; whether byte was
+ * one. */
+static int page_command(pagepanel_t *p, uint8_t byte)
 {
+    const int last_page = p->kind == SH1107 ? 15 : p->kind == ST7567 || p->kind == UC1701 ? 8 : 7;
     if (byte <= 0x0F)
         p->column = (p->column & 0xF0) | byte;
-    else if (byte <= 0x1F)
+    else if (byte <= 0x1F && (byte & 0x0F) <= (p->columns - 1) >> 4)
         p->column = (p->column & 0x0F) | (byte & 0x0F) << 4;
-    else if (byte >= 0x40 && byte <= 0x7F)
+    else if (byte >= 0x40 && byte <= 0x7F && p->kind != SH1107)
         p->start_line = byte & 0x3F;
     else if (byte == 0xA0 || byte == 0xA1)
         p->remap = byte & 1;
@@ -116,8 +127,8 @@ static int oled_command(pagepanel_t *p, uint8_t byte)
         p->reverse = byte & 1;
     else if (byte == 0xAE || byte == 0xAF)
         p->display_on = byte & 1;
-    else if (byte >= 0xB0 && byte <= 0xB7)
-        p->page = byte & 7;
+    else if (byte >= 0xB0 && byte <= 0xB0 + last_page)
+        p->page = byte & 15;
     else if (byte == 0xE3)
         ; /* NOP */
     else
@@ -136,7 +147,7 @@ static void sh1106_command(pagepanel_t *p, uint8_t byte)
         p->scan_reverse = byte >> 3 & 1;
     else if (byte == 0xE0 || byte == 0xEE)
         ; /* read-modify-write start and end */
-    else if (!oled_command(p, byte))
+    else if (!page_command(p, byte))
         fail(p, "0x%02X is no SH1106 command", byte);
 }
 
@@ -194,7 +205,7 @@ static void ssd1309_command(pagepanel_t *p, uint8_t byte)
         p->scan_reverse = byte >> 3 & 1;
     else if (byte >= 0x18 && byte <= 0x1F)
         fail(p, "0x%02X: the column's high nibble is above 7", byte);
-    else if (!oled_command(p, byte))
+    else if (!page_command(p, byte))
         fail(p, "0x%02X is no SSD1309 command", byte);
 }
 
@@ -215,64 +226,23 @@ static void st7565_command(pagepanel_t *p, uint8_t byte)
 {
     if (byte == 0x81 || (byte == 0xF8 && p->kind == ST7567) || (byte == 0xFA && p->kind == UC1701))
         p->awaiting = byte, p->arguments = 1;
-    else if (byte <= 0x0F)
-        p->column = (p->column & 0xF0) | byte;
-    else if (byte <= 0x18)
-        p->column = (p->column & 0x0F) | (byte & 0x0F) << 4;
     else if (byte >= 0x20 && byte <= 0x27)
         ; /* regulation (resistor) ratio */
     else if (byte >= 0x28 && byte <= 0x2F)
         p->power = byte & 7;
-    else if (byte >= 0x40 && byte <= 0x7F)
-        p->start_line = byte & 0x3F;
-    else if (byte == 0xA0 || byte == 0xA1)
-        p->remap = byte & 1;
     else if (byte == 0xA2 || byte == 0xA3)
         ; /* bias */
-    else if (byte == 0xA4 || byte == 0xA5)
-        p->entire_on = byte & 1;
-    else if (byte == 0xA6 || byte == 0xA7)
-        p->reverse = byte & 1;
-    else if (byte == 0xAE || byte == 0xAF)
-        p->display_on = byte & 1;
-    else if (byte >= 0xB0 && byte <= 0xB8)
-        p->page = byte & 15;
     else if (byte == 0xC0 || byte == 0xC8)
         p->scan_reverse = byte >> 3 & 1;
-    else if (byte == 0xE0 || byte == 0xEE || byte == 0xE3)
-        ; /* read-modify-write (the UC1701's cursor update) start and end, NOP */
+    else if (byte == 0xE0 || byte == 0xEE)
+        ; /* read-modify-write (the UC1701's cursor update) start and end */
     else if (byte == 0xE2)
         reset(p);
-    else
+    else if (!page_command(p, byte))
         fail(p, "0x%02X is no %s command", byte, p->name);
 }
 
 /* ---- The SH1107 ---- */
-
-static void sh1107_argument(pagepanel_t *p, uint8_t command, uint8_t value)
-{
-    switch (command) {
-    case 0xA8: /* multiplex ratio */
-    case 0xD3: /* display offset */
-    case 0xDC: /* start line */
-        if (value > 0x7F)
-            fail(p, "argument 0x%02X of 0x%02X is above 0x7F", value, command);
-        if (command == 0xA8)
-            p->mux = value;
-        else if (command == 0xD3)
-            p->offset = value;
-        else
-            p->start_line = value;
-        break;
-    case 0xAD: /* DC-DC control */
-        if ((value & 0xFE) != 0x8A)
-            fail(p, "argument 0x%02X of 0xAD is not 0x8A or 0x8B", value);
-        p->dc_dc = value & 1;
-        break;
-    default: /* 0x81 contrast, 0xD5 clock, 0xD9 discharge and pre-charge, 0xDB VCOM: any value */
-        break;
-    }
-}
 
 /* Its own commands: no 0x40 start line (0xDC), no COM pads (0xDA), 16
  * pages, 128 columns, page (0x20) or vertical (0x21) addressing. */
@@ -281,27 +251,13 @@ static void sh1107_command(pagepanel_t *p, uint8_t byte)
     if (byte == 0x81 || byte == 0xA8 || byte == 0xAD || byte == 0xD3 || byte == 0xD5 ||
         byte == 0xD9 || byte == 0xDB || byte == 0xDC)
         p->awaiting = byte, p->arguments = 1;
-    else if (byte <= 0x0F)
-        p->column = (p->column & 0xF0) | byte;
-    else if (byte <= 0x17)
-        p->column = (p->column & 0x0F) | (byte & 0x0F) << 4;
     else if (byte == 0x20 || byte == 0x21)
         p->addressing = byte == 0x20 ? 2 : 1;
-    else if (byte == 0xA0 || byte == 0xA1)
-        p->remap = byte & 1;
-    else if (byte == 0xA4 || byte == 0xA5)
-        p->entire_on = byte & 1;
-    else if (byte == 0xA6 || byte == 0xA7)
-        p->reverse = byte & 1;
-    else if (byte == 0xAE || byte == 0xAF)
-        p->display_on = byte & 1;
-    else if (byte >= 0xB0 && byte <= 0xBF)
-        p->page = byte & 15;
     else if (byte >= 0xC0 && byte <= 0xCF)
         p->scan_reverse = byte >> 3 & 1;
-    else if (byte == 0xE0 || byte == 0xEE || byte == 0xE3)
-        ; /* read-modify-write start and end, NOP */
-    else
+    else if (byte == 0xE0 || byte == 0xEE)
+        ; /* read-modify-write start and end */
+    else if (!page_command(p, byte))
         fail(p, "0x%02X is no SH1107 command", byte);
 }
 
@@ -347,10 +303,9 @@ static void command(pagepanel_t *p, uint8_t byte)
         return;
     }
     if (p->arguments) {
-        (p->kind == SH1106    ? sh1106_argument
-         : p->kind == SH1107  ? sh1107_argument
-         : p->kind == SSD1309 ? ssd1309_argument
-                              : st7565_argument)(p, p->awaiting, byte);
+        (p->kind == SH1106 || p->kind == SH1107 ? sh110x_argument
+         : p->kind == SSD1309                   ? ssd1309_argument
+                                                : st7565_argument)(p, p->awaiting, byte);
         if (!--p->arguments)
             p->awaiting = 0;
     } else if (p->kind == SH1106)
