@@ -125,9 +125,6 @@ struct GlassCase {
     int tilewidth = 0, tileheight = 0, tile = -1; // one tile of the picture, a sheet, alone
     const char *text = nullptr;                   // or this text, with the picture as its font
     const char *model = "";                       // the model's own options: how it starts
-    bool flip = false;                            // the firmware flips the panel
-    int offset = -1;                              // and sets this column offset, if any
-    bool refused = false;                         // which the controller refuses: a fault
     int columns = 128;                            // the SH1107's glass width: 128 or 64
 };
 
@@ -137,16 +134,6 @@ GlassCase narrow(GlassCase c) {
     c.rows = 128;
     c.columns = 64;
     c.name = "Sh1107x64" + c.name;
-    return c;
-}
-
-// The case on a module mounted and wired as `model` says, which the
-// firmware turns (flip) and moves (offset) to show the picture upright.
-GlassCase turned(GlassCase c, const char *model, bool flip, int offset, bool refused = false) {
-    c.model = model;
-    c.flip = flip;
-    c.offset = offset;
-    c.refused = refused;
     return c;
 }
 
@@ -227,7 +214,7 @@ void PrintTo(const GlassCase &c, std::ostream *out) {
 // Glass checks the lit pixels; a fault blinks the LED on PB5.
 bool expectsfault(const GlassCase &c) {
     return !c.panel || std::string(c.panel) != std::string("-address ") + c.address ||
-           tilemissing(c) || c.refused;
+           tilemissing(c);
 }
 
 // The controllers of the driver's list of panels but the SSD1306, each by
@@ -274,9 +261,6 @@ std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
         for (const OtherController &controller : othercontrollers()) {
             GlassCase other = c;
             other.controller = controller.stem;
-            // The LCDs that take no segment and COM direction cannot flip.
-            other.refused |=
-                c.flip && (other.controller == "pcd8544" || other.controller == "st7920");
             other.name += char(std::toupper(controller.stem[0])) + controller.stem.substr(1);
             if (!controller.i2c && !c.spi) {
                 const std::size_t bus = c.name.rfind("I2c");
@@ -318,9 +302,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     ASSERT_EQ(shell("make -s -f " + quoted(example + "Makefile") + " PICTURE=" + quoted(bmp) +
                     " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(buildprogram()) +
                     " BUS=" + (c.spi ? "spi" : "i2c") + " ROWS=" + std::to_string(c.rows) +
-                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address + " X=" +
-                    std::to_string(c.x) + " Y=" + std::to_string(c.y) + (c.flip ? " FLIP=1" : "") +
-                    (c.offset >= 0 ? " OFFSET=" + std::to_string(c.offset) : "") +
+                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address +
+                    " X=" + std::to_string(c.x) + " Y=" + std::to_string(c.y) +
                     (c.columns != 128 ? " COLUMNS=" + std::to_string(c.columns) : "") +
                     (c.tile < 0 && !c.text ? std::string()
                                            : (c.text ? " TEXT=" + std::string(c.text)
@@ -419,41 +402,13 @@ INSTANTIATE_TEST_SUITE_P(
          st7920warm("WarmStandby", "-warm standby -noreset"),
          st7920warm("WarmDecrement", "-warm decrement -noreset"),
          st7920warm("WarmReversedReset", "-warm reversed"),
-         // Modules mounted upside down, flipped back; modules that wire
-         // their glass to other RAM columns, moved there; and both. The
-         // SSD1306 case runs on every controller: the PCD8544 and the
-         // ST7920 refuse to flip. A RAM no wider than the glass refuses an
-         // offset.
-         turned(GlassCase{"FlippedSsd1306", [] { return randompixels(21, 13, 23); }, 5, 3, false},
-                "-upside-down", true, -1),
-         turned(GlassCase{"FlippedSh1106", [] { return randompixels(21, 13, 24); }, 0, 50, true, 64,
-                          false, "-address 0x3C", "0x3C", "sh1106"},
-                "-upside-down", true, -1),
-         turned(GlassCase{"FlippedSt7567", [] { return randompixels(30, 20, 25); }, 100, 0, false,
-                          64, false, "-address 0x3C", "0x3C", "st7567"},
-                "-upside-down", true, -1),
-         turned(GlassCase{"FlippedUc1701", [] { return randompixels(30, 20, 26); }, 0, 0, true, 64,
-                          false, "-address 0x3C", "0x3C", "uc1701"},
-                "-upside-down", true, -1),
-         turned(GlassCase{"FlippedSh1107", [] { return randompixels(40, 30, 27); }, 90, 100, false,
-                          128, false, "-address 0x3C", "0x3C", "sh1107"},
-                "-upside-down", true, -1),
-         turned(GlassCase{"OffsetSt7567", [] { return randompixels(128, 64, 28); }, 0, 0, true, 64,
-                          false, "-address 0x3C", "0x3C", "st7567"},
-                "-glass-column 0", false, 0),
-         turned(GlassCase{"OffsetUc1701", [] { return randompixels(128, 64, 29); }, 0, 0, true, 64,
-                          false, "-address 0x3C", "0x3C", "uc1701"},
-                "-glass-column 4", false, 4),
-         turned(GlassCase{"OffsetFlippedSh1106", [] { return randompixels(128, 64, 30); }, 0, 0,
-                          false, 64, false, "-address 0x3C", "0x3C", "sh1106"},
-                "-glass-column 0 -upside-down", true, 0),
+         // The SH1107's 64 x 128 glass, 64 columns wide.
          narrow(GlassCase{"Narrow", [] { return randompixels(64, 128, 31); }, 0, 0, false}),
          narrow(GlassCase{"NarrowPastTheEdges", [] { return randompixels(30, 40, 32); }, 50, 100,
                           true}),
-         narrow(turned(GlassCase{"NarrowFlipRefused", nullptr, 0, 0, false}, "", true, -1, true)),
-         turned(GlassCase{"OffsetRefusedSsd1309", nullptr, 0, 0, true, 64, false, "-address 0x3C",
-                          "0x3C", "ssd1309"},
-                "", false, 2, true)})),
+         narrow(text(GlassCase{"NarrowText", [] { return randompixels(120, 60, 33); }, -3, 120,
+                               true},
+                     10, 10, "Az9"))})),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the

@@ -139,19 +139,6 @@ class TesselonDisplay
     // ST7920 has no inverted display (false).
     bool invert(bool inverted) { return done(tesselon_display_invert(&display_, inverted)); }
 
-    // Turns everything drawn after it by 180 degrees, for a module mounted
-    // upside down, or back (false); draw again after it. The PCD8544 and
-    // the ST7920 cannot: false.
-    bool flip(bool flipped) { return done(tesselon_display_flip(&display_, flipped)); }
-
-    // The RAM column the glass's left column shows while upright, for a
-    // module that wires its glass elsewhere (ST7565-family modules at 0 or
-    // 4, SSD1309 modules at 2); call it after begin, then draw.
-    bool setColumnOffset(uint8_t column)
-    {
-        return done(tesselon_display_column_offset(&display_, column));
-    }
-
     // Sets the contrast, 0 to 255: the OLEDs' own, or the PCD8544's
     // operating voltage (which differs from module to module; a PCD8544
     // that is off stays dark until on). The ST7920's is its potentiometer:

@@ -77,9 +77,7 @@ static const uint8_t sh1106_setup[] TD_LOW_FLASH(sh1106_setup) = TD_SETUP(
  * default (0x20), the start line a double command (0xDC), the column's
  * high nibble 3 bits. The 128 x 128 modules show it upright with segment
  * and COM normal; the 64 x 128 ones columns 0 to 63, their 128 rows from
- * RAM row 0x60 on (the display offset). Turned by its segment and COM
- * directions, such a module would show its rows 64 apart, so it does not
- * flip. The timings are its reset values. */
+ * RAM row 0x60 on (the display offset). The timings are its reset values. */
 #define SH1107_SETUP(offset)                                                                       \
     0xAE,               /* display off */                                                          \
         0xEE,           /* out of read-modify-write mode */                                        \
@@ -112,27 +110,24 @@ uint8_t td_page_address(td_page_line *line)
 
 /* An OLED controller with its set-up: the same commands on every one,
  * contrast 0 to 255. */
-#define OLED(setup_bytes, reset_needed, upright_directions)                                       \
-    TD_PAGE_CONTROLLER(setup_bytes, 255, reset_needed, upright_directions)
+#define OLED(setup_bytes, reset_needed) TD_PAGE_CONTROLLER(setup_bytes, 255, reset_needed)
 
 /* Each panel on a bus (twi, spi). The SSD1306 and the SSD1309 show RAM
  * columns 0 to 127; the SH1106 has 132, and the usual 128-pixel glass
  * shows 2 to 129. The SSD1309's registers are undefined until a reset
- * pulse. Upright, all but the SH1107 map column 127 to SEG0 (0xA1) and
- * scan from the last COM (0xC8). */
-#define OLED_PANEL(bus, setup, reset_needed, upright, width, height, first, ram, clock)           \
+ * pulse. */
+#define OLED_PANEL(bus, setup, reset_needed, width, height, first, ram, clock)                    \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(setup, reset_needed, upright),          \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(setup, reset_needed),          \
         .columns = width, .rows = height, .first_column = first, .ram_columns = ram,               \
         .spi_clock = TD_SPI_CLOCK(clock)                                                           \
     }
-#define SSD1306_64(bus) OLED_PANEL(bus, ssd1306_setup, 0, 0x09, 128, 64, 0, 128, 10000000UL)
-#define SSD1306_32(bus) OLED_PANEL(bus, ssd1306_32_setup, 0, 0x09, 128, 32, 0, 128, 10000000UL)
-#define SSD1309_64(bus) OLED_PANEL(bus, ssd1309_setup, 1, 0x09, 128, 64, 0, 128, 10000000UL)
-#define SH1106_64(bus) OLED_PANEL(bus, sh1106_setup, 0, 0x09, 128, 64, 2, 132, 4000000UL)
-#define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, 0, 0x00, 128, 128, 0, 128, 4000000UL)
-#define SH1107_64(bus)                                                                             \
-    OLED_PANEL(bus, sh1107_64_setup, 0, TD_NO_FLIP, 64, 128, 0, 128, 4000000UL)
+#define SSD1306_64(bus) OLED_PANEL(bus, ssd1306_setup, 0, 128, 64, 0, 128, 10000000UL)
+#define SSD1306_32(bus) OLED_PANEL(bus, ssd1306_32_setup, 0, 128, 32, 0, 128, 10000000UL)
+#define SSD1309_64(bus) OLED_PANEL(bus, ssd1309_setup, 1, 128, 64, 0, 128, 10000000UL)
+#define SH1106_64(bus) OLED_PANEL(bus, sh1106_setup, 0, 128, 64, 2, 132, 4000000UL)
+#define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, 0, 128, 128, 0, 128, 4000000UL)
+#define SH1107_64(bus) OLED_PANEL(bus, sh1107_64_setup, 0, 64, 128, 0, 128, 4000000UL)
 
 #if TD_HAS_TWI
 TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(twi);

@@ -53,8 +53,10 @@ static uint8_t panel_columns(const tesselon_display *display)
     return pgm_read_byte(&display->panel->columns);
 }
 
-/* The RAM column at the glass's left edge, as the glass is turned now. */
-static uint8_t glass_column(const tesselon_display *display) { return display->view & 0x7F; }
+static uint8_t panel_first_column(const tesselon_display *display)
+{
+    return pgm_read_byte(&display->panel->first_column);
+}
 
 uint8_t tesselon_display_rows(const tesselon_display *display)
 {
@@ -168,53 +170,6 @@ uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
     return outcome(display);
 }
 
-/* The columns the RAM has beyond the glass: the most a column offset can be. */
-static uint8_t spare_columns(const tesselon_display *display)
-{
-    return pgm_read_byte(&display->panel->ram_columns) - panel_columns(display);
-}
-
-/* The view of the glass from its upright column offset and its turn. */
-static void set_view(tesselon_display *display, uint8_t offset, uint8_t flipped)
-{
-    display->view = flipped ? 0x80 | (spare_columns(display) - offset) : offset;
-}
-
-/* The upright column offset of the view now. */
-static uint8_t upright_offset(const tesselon_display *display)
-{
-    return display->view & 0x80 ? spare_columns(display) - glass_column(display)
-                                : glass_column(display);
-}
-
-uint8_t tesselon_display_flip(tesselon_display *display, uint8_t flipped)
-{
-    if (refused(display, 0))
-        return outcome(display);
-    const uint8_t upright = pgm_read_byte(&controller_of(display)->upright);
-    if (upright == TD_NO_FLIP) {
-        td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-        return outcome(display);
-    }
-    const uint8_t turn = flipped ? 0x09 : 0,
-                  directions[2] = {(uint8_t)(0xA0 | ((upright ^ turn) & 0x01)),
-                                   (uint8_t)(0xC0 | ((upright ^ turn) & 0x08))};
-    send_commands(display, directions, 2, 0);
-    set_view(display, upright_offset(display), flipped);
-    return outcome(display);
-}
-
-uint8_t tesselon_display_column_offset(tesselon_display *display, uint8_t column)
-{
-    if (refused(display, 0))
-        return outcome(display);
-    if (column > spare_columns(display))
-        td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-    else
-        set_view(display, column, display->view & 0x80);
-    return outcome(display);
-}
-
 /*
  * The waits the controllers need: the stream's init waits for the
  * module's reset; the set-up, the RAM cleared and the glass lit then
@@ -230,8 +185,7 @@ static uint8_t start(tesselon_display *display, const tesselon_display_panel *pa
     PANEL_POINTER(display, td_init_fn, stream.init)(display);
     const uint8_t *setup = PANEL_POINTER(display, const uint8_t *, controller.setup);
     send_commands(display, setup + 1, pgm_read_byte(setup), 1);
-    display->view = pgm_read_byte(&panel->first_column); /* upright */
-    clear_pages(display);                                /* the RAM holds noise after power-up */
+    clear_pages(display); /* the RAM holds noise after power-up */
     send_commands(display, &controller_of(display)->commands.normal, 2, 1); /* normal, then on */
     return outcome(display);
 }
@@ -303,7 +257,7 @@ static uint8_t draw_window(tesselon_display *display, td_flash_place rows, uint8
     line.from = first_row & 7;
     line.skip = first_column & 7;
     line.columns = right - left;
-    line.column = glass_column(display) + x + left;
+    line.column = panel_first_column(display) + x + left;
     for (uint8_t rows_left = bottom - top, page = first_row / 8;; page++) {
         const uint8_t room = 8 - line.from;
         line.to = rows_left < room ? line.from + rows_left : 8;
@@ -376,7 +330,7 @@ static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint
         PANEL_POINTER(display, td_send_line_fn, stream.send_line);
     td_page_line line;
     line.step = step;
-    line.column = glass_column(display) + (x < 0 ? 0 : x);
+    line.column = panel_first_column(display) + (x < 0 ? 0 : x);
     for (uint8_t page = first_row / 8, row = top, from = first_row & 7;;) {
         const uint8_t room = 8 - from < band ? 8 - from : band, rows_left = bottom - row;
         line.from = from;

@@ -10,7 +10,7 @@
  * pages of 8 vertical pixels as they are sent (the ST7920 takes the rows
  * as they are). It draws a whole picture, one tile of a sheet of icons or
  * frames, or a line of text with a font that is a sheet of glyphs. Its RAM
- * is the seven bytes of one struct tesselon_display.
+ * is the six bytes of one struct tesselon_display.
  *
  * Controller, height and bus are one panel description in flash, named at
  * the call to init; only the one named is linked into the firmware:
@@ -98,7 +98,6 @@ typedef struct tesselon_display {
             uint8_t pixels; /* the byte under way, behind a marker bit */
         } st7920;
     } bus;
-    uint8_t view; /* the RAM column at the glass's left edge as shown now; 0x80: flipped */
 } tesselon_display;
 
 /*
@@ -207,21 +206,6 @@ uint8_t tesselon_display_on(tesselon_display *display, uint8_t on);
 /* Shows the 0-bits lit and the 1-bits dark (1), or as drawn (0); the
  * ST7920 has no inverted display and refuses 1. */
 uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted);
-
-/*
- * Turns everything drawn after it by 180 degrees (1), for a module mounted
- * upside down, or back (0), by the controller's segment and COM direction;
- * what is on the glass turns too, and on a RAM wider than the glass it
- * also moves: draw again. The PCD8544 and the ST7920 cannot: refused.
- */
-uint8_t tesselon_display_flip(tesselon_display *display, uint8_t flipped);
-
-/* The RAM column that the glass's left column shows while the panel is
- * upright, for a module that wires its glass elsewhere than the panel's
- * default (0 on the SSD1306, SSD1309, SH1107 and UC1701, 2 on the SH1106,
- * 4 on the ST7567); flipped, the driver works out the column from the
- * right. At most the RAM's columns less the glass's. */
-uint8_t tesselon_display_column_offset(tesselon_display *display, uint8_t column);
 
 /* Sets the contrast, 0 to 255: the OLEDs' contrast, or the PCD8544's
  * operating voltage from 6.0 to 8.5 V, the range of its own generator (a

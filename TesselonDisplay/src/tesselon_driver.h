@@ -175,22 +175,18 @@ typedef struct td_controller {
     uint8_t text_rows;   /* rows of a page sent in one stream of text: 8, or 1 where
                             glyphs share the controller's words, which take rows */
     uint8_t needs_reset; /* its registers are undefined until a reset pulse */
-    uint8_t upright;     /* the segment (bit 0 of 0xA0) and COM (bit 3 of 0xC0) directions
-                            the set-up gives; TD_NO_FLIP where it cannot turn the glass */
 } td_controller;
-
-#define TD_NO_FLIP 0xFF
 
 /* The page controllers (the OLEDs, the ST7565 family): page addressing,
  * one command each for normal, on, inverted and off, the contrast as
  * 0x81 and a value up to top. */
 uint8_t td_page_address(td_page_line *line);
-#define TD_PAGE_CONTROLLER(setup_bytes, top_contrast, reset_needed, upright_directions)            \
+#define TD_PAGE_CONTROLLER(setup_bytes, top_contrast, reset_needed)                                \
     {                                                                                              \
         .setup = setup_bytes, .address = td_page_address,                                          \
         .commands = {.normal = 0xA6, .on = 0xAF, .inverted = 0xA7, .off = 0xAE},                   \
-        .contrast = {.command = 0x81, .top = top_contrast, .base = 0, .tail = 0},                  \
-        .text_rows = 8, .needs_reset = reset_needed, .upright = upright_directions                 \
+        .contrast = {.command = 0x81, .top = top_contrast, .base = 0, .tail = 0}, .text_rows = 8,  \
+        .needs_reset = reset_needed                                                                \
     }
 
 struct tesselon_display_panel {

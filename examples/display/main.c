@@ -86,26 +86,9 @@ static uint8_t __attribute__((noinline)) show(void)
 #endif
 }
 
-/* A module mounted upside down, or one that wires its glass to other RAM
- * columns. */
-static uint8_t turn(void)
-{
-    uint8_t fault = 0;
-#if defined(DISPLAY_OFFSET)
-    fault = tesselon_display_column_offset(&display, DISPLAY_OFFSET);
-#endif
-#if defined(DISPLAY_FLIP)
-    if (!fault)
-        fault = tesselon_display_flip(&display, 1);
-#endif
-    return fault;
-}
-
 int main(void)
 {
     uint8_t fault = begin_display();
-    if (!fault)
-        fault = turn();
     if (!fault)
         fault = show();
     if (fault)

@@ -16,9 +16,8 @@
 // numbers are the usual ones: neither is checked here on a module or a
 // board; the sketch was run on a simulated Uno and panel.)
 // RST must be wired: begin refuses NO_PIN here. A picture shifted by 4
-// columns, mirrored or upside down: see setColumnOffset and flip in the
-// guide's "modules" page. If the glass is blank or all dark, try other
-// values in setContrast (0 to 255).
+// columns or mirrored: see the guide's "modules" page. If the glass is
+// blank or all dark, try other values in setContrast (0 to 255).
 // Over SPI nothing answers, so begin fails only for a pin that is no pin:
 // then the LED blinks (on an Uno pin 13 is the SPI's clock as well, which
 // the panel ignores while its CS is high).

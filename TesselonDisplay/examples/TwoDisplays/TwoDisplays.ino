@@ -1,4 +1,4 @@
-// Two displays at once, each its own TesselonDisplay object (7 bytes of
+// Two displays at once, each its own TesselonDisplay object (6 bytes of
 // RAM each, no frame buffer): a 0.96" SSD1306 module at 0x3C and a 1.3"
 // SH1106 one strapped to 0x3D on one I2C bus, a smiley on the first and a
 // heart on the second. Each is drawn on its own: one that is missing or faulty does not
