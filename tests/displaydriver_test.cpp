@@ -747,6 +747,17 @@ TEST(Spi, ControllerCommands) {
           std::tuple(&tesselon_display_pcd8544_spi, std::pair(ok, Bytes{0x21, 0x80 | 49, 0x20}),
                      std::pair(ok, Bytes{0x21, 0x80 | 90, 0x20}), std::pair(ok, Bytes{0x08, 0x24}),
                      std::pair(ok, Bytes{0x0D, 0x0D}), std::pair(ok, Bytes{0x20, 0x0D})),
+          // The ST7565 family's electronic volume is 0 to 63; the SH1107's
+          // contrast 0 to 255.
+          std::tuple(&tesselon_display_st7567_spi, std::pair(ok, Bytes{0x81, 0}),
+                     std::pair(ok, Bytes{0x81, 63}), std::pair(ok, Bytes{0xAE}),
+                     std::pair(ok, Bytes{0xA7}), std::pair(ok, Bytes{0xAF})),
+          std::tuple(&tesselon_display_uc1701_spi, std::pair(ok, Bytes{0x81, 0}),
+                     std::pair(ok, Bytes{0x81, 63}), std::pair(ok, Bytes{0xAE}),
+                     std::pair(ok, Bytes{0xA7}), std::pair(ok, Bytes{0xAF})),
+          std::tuple(&tesselon_display_sh1107_spi, std::pair(ok, Bytes{0x81, 0}),
+                     std::pair(ok, Bytes{0x81, 255}), std::pair(ok, Bytes{0xAE}),
+                     std::pair(ok, Bytes{0xA7}), std::pair(ok, Bytes{0xAF})),
           std::tuple(&tesselon_display_st7920_spi, std::pair(refused, Bytes{}),
                      std::pair(refused, Bytes{}), std::pair(ok, Bytes{0xF8, 0x00, 0x80}),
                      std::pair(refused, Bytes{}), std::pair(ok, Bytes{0xF8, 0x00, 0xC0}))}) {
