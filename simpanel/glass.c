@@ -7,7 +7,8 @@
  *
  *   simpanel [-mcu NAME] [-spi]
  *             [-controller ssd1306|sh1106|sh1107|ssd1309|st7567|uc1701|pcd8544|st7920]
- *             [-rows 32] [-columns 64] [-address A] [-warm STATE] [-noreset]
+ *             [-rows 32] [-columns 64] [-address A]
+ *             [-upside-down] [-glass-column N] [-warm STATE] [-noreset]
  *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
  *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
  *             firmware.elf|firmware.hex glass.ppm
@@ -37,7 +38,9 @@
  * -warm STATE starts the ST7920 as an earlier firmware left it (st7920.h
  * lists the states), and -noreset leaves its RESET unwired, as the library
  * allows for it. -columns 64 is the SH1107's 64 x 128 glass (128 x 128 by
- * default).
+ * default). A page panel's module may be mounted -upside-down, and
+ * -glass-column N wires its glass to RAM column N while upright, instead of
+ * the usual module's (2 on the SH1106, 4 on the ST7567, else 0).
  */
 #include <stdarg.h>
 #include <stdio.h>
@@ -75,7 +78,9 @@ struct options {
     const char *text;
     const char *warm; /* the ST7920's state at the start, or NULL: cold */
     int noreset;
-    int columns; /* the SH1107's glass width */
+    int columns;      /* the SH1107's glass width */
+    int upside_down;  /* a page panel's module mounted upside down */
+    int glass_column; /* the RAM column at its glass's left edge upright, or -1: the usual */
     const char *firmware;
     const char *glass;
 };
@@ -102,6 +107,7 @@ static struct options parse(int argc, char **argv)
                         .address = 0x3C,
                         .scale = 1,
                         .columns = 128,
+                        .glass_column = -1,
                         .cycles = 100000000ULL};
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; i++) {
@@ -117,6 +123,10 @@ static struct options parse(int argc, char **argv)
             o.noreset = 1;
         else if (!strcmp(argv[i], "-columns") && i + 1 < argc)
             o.columns = atoi(argv[++i]);
+        else if (!strcmp(argv[i], "-upside-down"))
+            o.upside_down = 1;
+        else if (!strcmp(argv[i], "-glass-column") && i + 1 < argc)
+            o.glass_column = atoi(argv[++i]);
         else if (!strcmp(argv[i], "-eeprom"))
             o.eeprom = 1;
         else if (!strcmp(argv[i], "-controller") && i + 1 < argc) {
@@ -157,7 +167,7 @@ static struct options parse(int argc, char **argv)
         fail("only the SH1107 comes 64 columns wide", NULL);
     if (argc - i != 2 || o.scale < 1 || o.scale > 64)
         fail("usage: simpanel [-spi] [-controller NAME] [-rows 32|64] [-columns 64] "
-             "[-address A] [-warm STATE] [-noreset] "
+             "[-address A] [-upside-down] [-glass-column N] [-warm STATE] [-noreset] "
              "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S] [-cycles N] [-scale N] "
              "[-text FILE] [-measure FUNCTION] firmware.elf|firmware.hex glass.ppm",
              NULL);
@@ -208,8 +218,9 @@ static int lit(const struct options *o, int x, int y)
 {
     if (o->nopanel)
         return 0;
-    if (is(o, "ssd1306"))
-        return ssd1306_lit(&ssd1306, o->rows, x, y);
+    if (is(o, "ssd1306")) /* simavr's part, its module turned here */
+        return o->upside_down ? ssd1306_lit(&ssd1306, o->rows, 127 - x, o->rows - 1 - y)
+                              : ssd1306_lit(&ssd1306, o->rows, x, y);
     return is(o, "st7920") ? st7920_lit(&st7920, x, y) : pagepanel_lit(&pagepanel, x, y);
 }
 
@@ -250,6 +261,10 @@ static void connect(avr_t *avr, const struct options *o)
                        : is(o, "uc1701")  ? UC1701
                                           : PCD8544,
                        o->columns);
+        if (o->glass_column >= 0 || o->upside_down)
+            pagepanel_wire(&pagepanel,
+                           o->glass_column >= 0 ? o->glass_column : pagepanel.first_visible,
+                           o->upside_down);
         if (o->spi || is(o, "pcd8544") || is(o, "uc1701"))
             pagepanel_connect_spi(&pagepanel, 2, 1, 0);
         else

@@ -56,13 +56,19 @@ void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind, int columns
     p->upright_remap = kind == SH1106 || kind == SSD1309 || kind == ST7567;
     p->upright_scan_reverse = kind == SH1106 || kind == SSD1309 || kind == UC1701;
     p->top_com = kind == SH1107 && columns == 64 ? 32 : 0;
-    p->first_visible = kind == SH1106 ? 2 : kind == ST7567 ? 4 : 0;
+    pagepanel_wire(p, kind == SH1106 ? 2 : kind == ST7567 ? 4 : 0, 0);
     p->max_clock = kind == SSD1309 ? 10000000 : 4000000;
     srand(1306);
     for (int page = 0; page < PAGEPANEL_PAGES; page++)
         for (int column = 0; column < PAGEPANEL_COLUMNS; column++)
             p->ram[page][column] = rand();
     reset(p);
+}
+
+void pagepanel_wire(pagepanel_t *p, int column, int upside_down)
+{
+    p->first_visible = column;
+    p->upside_down = upside_down;
 }
 
 /* ---- The SH1106 ---- */
@@ -492,6 +498,8 @@ int pagepanel_lit(const pagepanel_t *p, int x, int y)
 {
     if (p->kind == PCD8544)
         return pcd8544_lit(p, x, y);
+    if (p->upside_down)
+        x = p->width - 1 - x, y = p->height - 1 - y;
     if (!p->display_on || !p->dc_dc || ((p->kind == ST7567 || p->kind == UC1701) && p->power != 7))
         return 0;
     if (p->entire_on)

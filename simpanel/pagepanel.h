@@ -33,8 +33,9 @@ typedef struct pagepanel {
     int columns, pages;      /* the RAM's columns, and its pages on the glass */
     int width, height, coms; /* the glass, and the COM lines the controller drives */
     /* The module as wired: the RAM column at the glass's left edge and the
-     * COM at its top row with the directions the set-up gives. */
-    int first_visible, top_com, upright_remap, upright_scan_reverse;
+     * COM at its top row with the directions the set-up gives; mounted
+     * upside down, the viewer sees it turned by 180 degrees. */
+    int first_visible, top_com, upright_remap, upright_scan_reverse, upside_down;
     unsigned long max_clock; /* the fastest SPI clock the datasheet allows */
     uint8_t ram[PAGEPANEL_PAGES][PAGEPANEL_COLUMNS];
     uint8_t written[PAGEPANEL_PAGES][PAGEPANEL_COLUMNS];
@@ -58,6 +59,10 @@ typedef struct pagepanel {
 /* The controller as at power-up: registers at their reset values, noise in
  * the RAM; the SH1107 with a glass width columns wide (128 or 64). */
 void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind, int columns);
+
+/* The module wired to show RAM column `column` at the glass's left edge
+ * while upright, or mounted upside down. */
+void pagepanel_wire(pagepanel_t *p, int column, int upside_down);
 
 /* On the chip's TWI at a 7-bit address (the SH1106 and the SSD1309). */
 void pagepanel_connect_twi(pagepanel_t *p, uint8_t address);

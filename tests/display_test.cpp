@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -112,6 +113,48 @@ void expectglass(const Glass &glass, int rows, const Pixels &pixels, int x, int 
     EXPECT_EQ(wrong, 0);
 }
 
+// What a drawing call leaves on a glass: a window of pixels with its top
+// left pixel at column x, row y, its colour-index-0 pixels lit (the others
+// in invert mode). The controller writes 8-row pages, or the ST7920
+// 16-pixel words: the pixels that share them with the window are darkened
+// (lit in invert mode); the rest of the glass is left as it was.
+void drawonglass(Glass &glass, const Pixels &pixels, int x, int y, bool words, bool inverted) {
+    const int w = static_cast<int>(pixels.width), h = static_cast<int>(pixels.height);
+    const int left = std::max(x, 0), right = std::min(x + w, glass.width);
+    const int top = std::max(y, 0), bottom = std::min(y + h, glass.height);
+    if (left >= right || top >= bottom)
+        return;
+    for (int gy = 0; gy < glass.height; ++gy)
+        for (int gx = 0; gx < glass.width; ++gx) {
+            const bool touched = words ? gy >= top && gy < bottom && gx / 16 * 16 < right &&
+                                             gx / 16 * 16 + 16 > left
+                                       : gx >= left && gx < right && gy / 8 * 8 < bottom &&
+                                             gy / 8 * 8 + 8 > top;
+            if (!touched)
+                continue;
+            const int px = gx - x, py = gy - y;
+            const bool inside = px >= 0 && py >= 0 && px < w && py < h;
+            glass.lit[gy * glass.width + gx] = (inside && pixels.at(px, py) == 0) != inverted;
+        }
+}
+
+// The glass expected lit pixel by pixel.
+void expectlit(const Glass &glass, const Glass &expected) {
+    ASSERT_EQ(glass.width, expected.width);
+    ASSERT_EQ(glass.height, expected.height);
+    int wrong = 0;
+    for (int i = 0; i < glass.width * glass.height; ++i)
+        if (glass.lit[i] != expected.lit[i] && ++wrong <= 5)
+            ADD_FAILURE() << "panel pixel " << i % glass.width << ", " << i / glass.width
+                          << (expected.lit[i] ? " dark" : " lit");
+    EXPECT_EQ(wrong, 0);
+}
+
+struct Fill {
+    int x, y, width, height;
+    bool lit;
+};
+
 struct GlassCase {
     std::string name;
     Pixels (*pixels)(); // nullptr: the bundled sample picture
@@ -125,8 +168,37 @@ struct GlassCase {
     int tilewidth = 0, tileheight = 0, tile = -1; // one tile of the picture, a sheet, alone
     const char *text = nullptr;                   // or this text, with the picture as its font
     const char *model = "";                       // the model's own options: how it starts
+    bool flip = false;                            // the firmware flips the panel
+    int offset = -1;                              // and sets this column offset, if any
+    bool refused = false;                         // which the controller refuses: a fault
     int columns = 128;                            // the SH1107's glass width: 128 or 64
+    bool spread = true;                           // an SSD1306 case: on every controller too
+    bool inverted = false;                        // drawn in invert mode
+    std::optional<Fill> fill = std::nullopt;      // a rectangle filled after the picture
 };
+
+// The case on an SSD1306 and, on the SPI, on the ST7920: the page and the
+// word controllers.
+std::vector<GlassCase> pagesandwords(GlassCase c) {
+    c.spread = false;
+    GlassCase st7920 = c;
+    st7920.controller = "st7920";
+    st7920.spi = true;
+    st7920.name += "St7920";
+    return {c, st7920};
+}
+
+// The case drawn in invert mode.
+GlassCase inverted(GlassCase c) {
+    c.inverted = true;
+    return c;
+}
+
+// The case with a rectangle filled over its picture.
+GlassCase filled(GlassCase c, Fill fill) {
+    c.fill = fill;
+    return c;
+}
 
 // The case on the SH1107's 64 x 128 module, 64 columns wide.
 GlassCase narrow(GlassCase c) {
@@ -134,6 +206,16 @@ GlassCase narrow(GlassCase c) {
     c.rows = 128;
     c.columns = 64;
     c.name = "Sh1107x64" + c.name;
+    return c;
+}
+
+// The case on a module mounted and wired as `model` says, which the
+// firmware turns (flip) and moves (offset) to show the picture upright.
+GlassCase turned(GlassCase c, const char *model, bool flip, int offset, bool refused = false) {
+    c.model = model;
+    c.flip = flip;
+    c.offset = offset;
+    c.refused = refused;
     return c;
 }
 
@@ -181,18 +263,41 @@ Pixels tileof(const Pixels &sheet, int width, int height, int index) {
     return cut;
 }
 
-// A line of text: the glyphs of a font sheet in ASCII order from the
-// blank on, side by side; a character it has no glyph for is its first,
-// the blank.
+// The code points of a UTF-8 line, one a cell: -1 for a sequence that is
+// malformed (a lead byte the continuation bytes it asks for do not all
+// follow, a byte no character starts with), which ends before the byte
+// that breaks it.
+std::vector<long> codepoints(const std::string &line) {
+    std::vector<long> cells;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(line[at]); };
+        const unsigned char lead = byte(i++);
+        const int more = lead < 0x80 ? 0 : lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+        long code = more == 0 ? lead : more == 1 ? lead & 0x1F : more == 2 ? lead & 0x0F : lead & 0x07;
+        int read = 0;
+        for (; more > 0 && read < more && i < line.size() && (byte(i) & 0xC0) == 0x80; ++read)
+            code = code << 6 | (byte(i++) & 0x3F);
+        cells.push_back(more < 0 || read < more ? -1 : code);
+    }
+    return cells;
+}
+
+// A line of text: the glyphs of a font sheet side by side, U+0020 to
+// U+007E, then U+00A0 to U+00FF; a character it has no glyph for is its
+// first, the blank.
 Pixels textof(const Pixels &font, int width, int height, const std::string &line) {
     const int glyphs =
         static_cast<int>(font.width) / width * (static_cast<int>(font.height) / height);
-    Pixels strip{static_cast<std::uint32_t>(width * line.size()),
+    const std::vector<long> cells = codepoints(line);
+    Pixels strip{static_cast<std::uint32_t>(width * cells.size()),
                  static_cast<std::uint32_t>(height),
-                 std::vector<std::uint8_t>(width * line.size() * height)};
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const int glyph = static_cast<unsigned char>(line[i]) - 0x20;
-        const Pixels cell = tileof(font, width, height, glyph >= 0 && glyph < glyphs ? glyph : 0);
+                 std::vector<std::uint8_t>(width * cells.size() * height)};
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const long code = cells[i];
+        const int glyph = code >= 0x20 && code < 0x7F    ? static_cast<int>(code) - 0x20
+                          : code >= 0xA0 && code <= 0xFF ? static_cast<int>(code) - 0xA0 + 95
+                                                         : 0;
+        const Pixels cell = tileof(font, width, height, glyph < glyphs ? glyph : 0);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 strip.index[y * strip.width + i * width + x] = cell.at(x, y);
@@ -214,7 +319,7 @@ void PrintTo(const GlassCase &c, std::ostream *out) {
 // Glass checks the lit pixels; a fault blinks the LED on PB5.
 bool expectsfault(const GlassCase &c) {
     return !c.panel || std::string(c.panel) != std::string("-address ") + c.address ||
-           tilemissing(c);
+           tilemissing(c) || c.refused;
 }
 
 // The controllers of the driver's list of panels but the SSD1306, each by
@@ -256,11 +361,14 @@ std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
     };
     for (std::size_t i = 0; i < count; ++i) {
         const GlassCase c = cases[i];
-        if (c.rows != 64 || c.controller != "ssd1306")
+        if (c.rows != 64 || c.controller != "ssd1306" || !c.spread)
             continue;
         for (const OtherController &controller : othercontrollers()) {
             GlassCase other = c;
             other.controller = controller.stem;
+            // The LCDs that take no segment and COM direction cannot flip.
+            other.refused |=
+                c.flip && (other.controller == "pcd8544" || other.controller == "st7920");
             other.name += char(std::toupper(controller.stem[0])) + controller.stem.substr(1);
             if (!controller.i2c && !c.spi) {
                 const std::size_t bus = c.name.rfind("I2c");
@@ -302,8 +410,15 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     ASSERT_EQ(shell("make -s -f " + quoted(example + "Makefile") + " PICTURE=" + quoted(bmp) +
                     " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(buildprogram()) +
                     " BUS=" + (c.spi ? "spi" : "i2c") + " ROWS=" + std::to_string(c.rows) +
-                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address +
-                    " X=" + std::to_string(c.x) + " Y=" + std::to_string(c.y) +
+                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address + " X=" +
+                    std::to_string(c.x) + " Y=" + std::to_string(c.y) + (c.flip ? " FLIP=1" : "") +
+                    (c.offset >= 0 ? " OFFSET=" + std::to_string(c.offset) : "") +
+                    (c.inverted ? " INVERTED=1" : "") +
+                    (c.fill ? " FILL=" + std::to_string(c.fill->x) + "," +
+                                  std::to_string(c.fill->y) + "," + std::to_string(c.fill->width) +
+                                  "," + std::to_string(c.fill->height) + "," +
+                                  std::to_string(c.fill->lit)
+                            : "") +
                     (c.columns != 128 ? " COLUMNS=" + std::to_string(c.columns) : "") +
                     (c.tile < 0 && !c.text ? std::string()
                                            : (c.text ? " TEXT=" + std::string(c.text)
@@ -334,14 +449,71 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     if (c.pixels) {
         ASSERT_EQ(pixels.index, c.pixels().index); // what the firmware was given
     }
-    expectglass(readglass(scratch.path("glass.ppm")), c.rows,
-                expectsfault(c) ? Pixels{} : shown(c, pixels), c.x, c.y,
-                c.columns != 128 ? c.columns : 0);
+    const Glass glass = readglass(scratch.path("glass.ppm"));
+    ASSERT_EQ(glass.width, c.columns != 128 ? c.columns : c.rows == 48 ? 84 : 128);
+    ASSERT_EQ(glass.height, c.rows);
+    Glass expected{glass.width, glass.height, std::vector<bool>(glass.lit.size())};
+    if (!expectsfault(c)) {
+        const bool words = c.controller == "st7920";
+        drawonglass(expected, shown(c, pixels), c.x, c.y, words, c.inverted);
+        if (c.fill)
+            drawonglass(expected,
+                        uniformpixels(c.fill->width, c.fill->height, c.fill->lit ? 0 : 1),
+                        c.fill->x, c.fill->y, words, c.inverted);
+    }
+    expectlit(glass, expected);
+}
+
+// Text beyond ASCII, invert mode and filled rectangles, each on a page
+// controller and on the ST7920. The fonts of 10 x 10 glyphs have 192
+// cells (U+0020 to U+007E, U+00A0 to U+00FF and one more), or 72.
+std::vector<GlassCase> withpagesandwords(std::vector<GlassCase> cases) {
+    for (const GlassCase &c : {
+             // Umlauts straddling pages, part of one hidden at the left; past
+             // the right and the bottom; the last Latin-1 glyph; the euro
+             // sign has none.
+             text(GlassCase{"Latin1", [] { return randompixels(160, 120, 40); }, -13, 5, false},
+                  10, 10, "Größe°µ§ÿ"),
+             text(GlassCase{"Latin1PastTheEdges", [] { return randompixels(160, 120, 41); }, 97, 58,
+                            true},
+                  10, 10, "Äöü€ßx"),
+             // Malformed: a lead cut short by a letter, a stray continuation
+             // byte, a three-byte sequence cut short, a four-byte character,
+             // DEL, and a lead cut short by the string's end.
+             text(GlassCase{"Malformed", [] { return randompixels(160, 120, 42); }, 0, 40, false},
+                  10, 10, "A\xC3Z\x80\xE2\x82" "B\xF0\x9F\x98\x80" "C\x7F\xC2"),
+             // A sheet of ASCII alone: Latin-1 letters are blanks.
+             text(GlassCase{"Latin1OnAsciiSheet", [] { return randompixels(120, 60, 43); }, 3, 20,
+                            true},
+                  10, 10, "Aü9"),
+             inverted(GlassCase{"InvertedOddPosition", [] { return randompixels(21, 13, 44); }, 5,
+                                3, false}),
+             inverted(text(GlassCase{"InvertedText", [] { return randompixels(160, 120, 45); },
+                                     -4, 60, true},
+                           10, 10, "Öl9")),
+             // Rectangles over a full picture: across pages and words, on
+             // their edges, past every edge; lit and dark; in invert mode.
+             filled(GlassCase{"FillLitAcross", [] { return randompixels(128, 64, 46); }, 0, 0,
+                              false},
+                    {5, 3, 50, 13, true}),
+             filled(GlassCase{"FillDarkAligned", [] { return randompixels(128, 64, 47); }, 0, 0,
+                              true},
+                    {16, 8, 64, 16, false}),
+             filled(GlassCase{"FillPastTheEdges", [] { return randompixels(128, 64, 48); }, 0, 0,
+                              false},
+                    {-20, -3, 200, 30, true}),
+             inverted(filled(GlassCase{"InvertedFill", [] { return randompixels(40, 20, 49); }, 30,
+                                       20, true},
+                             {100, 50, 40, 9, false})),
+         })
+        for (const GlassCase &each : pagesandwords(c))
+            cases.push_back(each);
+    return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Panels, OnTheGlass,
-    ::testing::ValuesIn(everypanel(
+    ::testing::ValuesIn(withpagesandwords(everypanel(
         {GlassCase{"FullPanelI2c", [] { return randompixels(128, 64, 1); }, 0, 0, false},
          GlassCase{"FullPanelSpi", [] { return randompixels(128, 64, 2); }, 0, 0, true},
          GlassCase{"SampleI2c", nullptr, 0, 0, false}, GlassCase{"SampleSpi", nullptr, 0, 0, true},
@@ -402,13 +574,41 @@ INSTANTIATE_TEST_SUITE_P(
          st7920warm("WarmStandby", "-warm standby -noreset"),
          st7920warm("WarmDecrement", "-warm decrement -noreset"),
          st7920warm("WarmReversedReset", "-warm reversed"),
-         // The SH1107's 64 x 128 glass, 64 columns wide.
+         // Modules mounted upside down, flipped back; modules that wire
+         // their glass to other RAM columns, moved there; and both. The
+         // SSD1306 case runs on every controller: the PCD8544 and the
+         // ST7920 refuse to flip. A RAM no wider than the glass refuses an
+         // offset.
+         turned(GlassCase{"FlippedSsd1306", [] { return randompixels(21, 13, 23); }, 5, 3, false},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedSh1106", [] { return randompixels(21, 13, 24); }, 0, 50, true, 64,
+                          false, "-address 0x3C", "0x3C", "sh1106"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedSt7567", [] { return randompixels(30, 20, 25); }, 100, 0, false,
+                          64, false, "-address 0x3C", "0x3C", "st7567"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedUc1701", [] { return randompixels(30, 20, 26); }, 0, 0, true, 64,
+                          false, "-address 0x3C", "0x3C", "uc1701"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"FlippedSh1107", [] { return randompixels(40, 30, 27); }, 90, 100, false,
+                          128, false, "-address 0x3C", "0x3C", "sh1107"},
+                "-upside-down", true, -1),
+         turned(GlassCase{"OffsetSt7567", [] { return randompixels(128, 64, 28); }, 0, 0, true, 64,
+                          false, "-address 0x3C", "0x3C", "st7567"},
+                "-glass-column 0", false, 0),
+         turned(GlassCase{"OffsetUc1701", [] { return randompixels(128, 64, 29); }, 0, 0, true, 64,
+                          false, "-address 0x3C", "0x3C", "uc1701"},
+                "-glass-column 4", false, 4),
+         turned(GlassCase{"OffsetFlippedSh1106", [] { return randompixels(128, 64, 30); }, 0, 0,
+                          false, 64, false, "-address 0x3C", "0x3C", "sh1106"},
+                "-glass-column 0 -upside-down", true, 0),
          narrow(GlassCase{"Narrow", [] { return randompixels(64, 128, 31); }, 0, 0, false}),
          narrow(GlassCase{"NarrowPastTheEdges", [] { return randompixels(30, 40, 32); }, 50, 100,
                           true}),
-         narrow(text(GlassCase{"NarrowText", [] { return randompixels(120, 60, 33); }, -3, 120,
-                               true},
-                     10, 10, "Az9"))})),
+         narrow(turned(GlassCase{"NarrowFlipRefused", nullptr, 0, 0, false}, "", true, -1, true)),
+         turned(GlassCase{"OffsetRefusedSsd1309", nullptr, 0, 0, true, 64, false, "-address 0x3C",
+                          "0x3C", "ssd1309"},
+                "", false, 2, true)}))),
     [](const auto &info) { return info.param.name; });
 
 // The README shows the preview of the bundled sample; it must be what the

@@ -26,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -619,6 +620,105 @@ TEST_F(Twi, PageBytesOfAPictureOnEachBus) {
     const auto at = std::search(sent.begin(), sent.end(), head.begin(), head.end());
     ASSERT_NE(at, sent.end());
     EXPECT_EQ(std::vector<std::uint8_t>(at + 2, sent.end()), expected) << "I2C";
+
+    // In invert mode every bit of them, the rows below the picture too; a
+    // clear stays dark, and a lit rectangle is its rows.
+    std::vector<std::uint8_t> inverted = expected;
+    for (std::uint8_t &byte : inverted)
+        byte ^= 0xFF;
+    ASSERT_EQ(tesselon_display_invert_mode(&i2c, 1), TESSELON_DISPLAY_OK);
+    sent.clear();
+    EXPECT_EQ(tesselon_display_draw(&i2c, tall, 0, 0), TESSELON_DISPLAY_OK);
+    const auto inverted_at = std::search(sent.begin(), sent.end(), head.begin(), head.end());
+    ASSERT_NE(inverted_at, sent.end());
+    EXPECT_EQ(std::vector<std::uint8_t>(inverted_at + 2, sent.end()), inverted) << "I2C inverted";
+    SPDR.onwrite = [&](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        if (pinhigh(spidc))
+            data.push_back(byte);
+        return byte;
+    };
+    ASSERT_EQ(tesselon_display_invert_mode(&spi, 1), TESSELON_DISPLAY_OK);
+    for (const auto &[what, call, bytes] :
+         {std::tuple("SPI inverted", std::function([&] { return tesselon_display_draw(&spi, tall, 0, 0); }),
+                     inverted),
+          std::tuple("cleared", std::function([&] { return tesselon_display_clear(&spi); }),
+                     std::vector<std::uint8_t>(128 * 8)),
+          std::tuple("rectangle", std::function([&] {
+                         tesselon_display_invert_mode(&spi, 0);
+                         return tesselon_display_fill_rect(&spi, -2, 1, 5, 2, 1);
+                     }),
+                     std::vector<std::uint8_t>(3, 0x06))}) {
+        data.clear();
+        EXPECT_EQ(call(), TESSELON_DISPLAY_OK) << what;
+        EXPECT_EQ(data, bytes) << what;
+    }
+    tesselon_display_invert_mode(&i2c, 0); // its room free for the tests after
+    SPDR.onwrite = nullptr;
+}
+
+// flip turns each page controller's segment and COM directions from its
+// upright ones and back; a controller that cannot turn refuses to, and
+// sends nothing. Two displays at once may have a view of their own: a
+// third is refused until one is back to its panel's view, or begun again.
+TEST(Spi, FlipAndViewsOfTwoDisplays) {
+    std::vector<std::uint8_t> sent;
+    SPDR.onwrite = [&](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        sent.push_back(byte);
+        return byte;
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    const std::uint8_t ok = TESSELON_DISPLAY_OK, refused = TESSELON_DISPLAY_ARGUMENT_ERROR;
+    for (const auto &[panel, flipped, upright] :
+         {std::tuple(&tesselon_display_ssd1306_spi, std::pair(ok, Bytes{0xA0, 0xC0}),
+                     Bytes{0xA1, 0xC8}),
+          std::tuple(&tesselon_display_sh1106_spi, std::pair(ok, Bytes{0xA0, 0xC0}),
+                     Bytes{0xA1, 0xC8}),
+          std::tuple(&tesselon_display_sh1107_spi, std::pair(ok, Bytes{0xA1, 0xC8}),
+                     Bytes{0xA0, 0xC0}),
+          std::tuple(&tesselon_display_st7567_spi, std::pair(ok, Bytes{0xA0, 0xC8}),
+                     Bytes{0xA1, 0xC0}),
+          std::tuple(&tesselon_display_uc1701_spi, std::pair(ok, Bytes{0xA1, 0xC0}),
+                     Bytes{0xA0, 0xC8}),
+          std::tuple(&tesselon_display_sh1107_64_spi, std::pair(refused, Bytes{}), Bytes{}),
+          std::tuple(&tesselon_display_pcd8544_spi, std::pair(refused, Bytes{}), Bytes{}),
+          std::tuple(&tesselon_display_st7920_spi, std::pair(refused, Bytes{}), Bytes{})}) {
+        tesselon_display display = {};
+        ASSERT_EQ(tesselon_display_init_spi(
+                      &display, panel,
+                      spics, panel == &tesselon_display_st7920_spi ? TESSELON_NO_PIN : spidc,
+                      spireset),
+                  TESSELON_DISPLAY_OK);
+        sent.clear();
+        EXPECT_EQ(tesselon_display_flip(&display, 1), flipped.first);
+        EXPECT_EQ(sent, flipped.second);
+        sent.clear();
+        EXPECT_EQ(tesselon_display_flip(&display, 0), ok);
+        EXPECT_EQ(sent, upright);
+        tesselon_display_init_spi(&display, panel, spics, spidc, spireset); // a room set free
+    }
+
+    tesselon_display displays[3] = {};
+    for (tesselon_display &display : displays)
+        ASSERT_EQ(tesselon_display_init_spi(&display, &tesselon_display_sh1106_spi, spics, spidc,
+                                            spireset),
+                  ok);
+    EXPECT_EQ(tesselon_display_invert_mode(&displays[0], 1), ok);
+    EXPECT_EQ(tesselon_display_column_offset(&displays[1], 0), ok);
+    EXPECT_EQ(tesselon_display_column_offset(&displays[1], 5), refused) << "past the RAM";
+    EXPECT_EQ(tesselon_display_flip(&displays[2], 1), refused);
+    EXPECT_EQ(tesselon_display_column_offset(&displays[2], 2), ok) << "its own view needs no room";
+    EXPECT_EQ(tesselon_display_invert_mode(&displays[0], 0), ok);
+    EXPECT_EQ(tesselon_display_flip(&displays[2], 1), ok);
+    EXPECT_EQ(tesselon_display_invert_mode(&displays[0], 1), refused);
+    ASSERT_EQ(tesselon_display_init_spi(&displays[1], &tesselon_display_sh1106_spi, spics, spidc,
+                                        spireset),
+              ok);
+    EXPECT_EQ(tesselon_display_invert_mode(&displays[0], 1), ok);
+    for (tesselon_display &display : displays)
+        tesselon_display_init_spi(&display, &tesselon_display_sh1106_spi, spics, spidc, spireset);
+    SPDR.onwrite = nullptr;
 }
 
 // SPI lines that are not wired: a RESET tied to the board's reset and a CS

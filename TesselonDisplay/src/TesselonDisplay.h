@@ -115,9 +115,11 @@ class TesselonDisplay
     }
 
     // Writes text with a font, a sheet of glyphs of glyphWidth x glyphHeight
-    // pixels in ASCII order from the blank on, its top left pixel at column
-    // x, row y: drawText(font, 6, 8, "Hello", 0, 0), or F("Hello") to keep
-    // the string in flash. A character the font has no glyph for is a blank.
+    // pixels from the blank on (U+0020 to U+007E, then U+00A0 to U+00FF
+    // where the sheet has them), its top left pixel at column x, row y:
+    // drawText(font, 6, 8, "Größe", 0, 0), or F("Größe") to keep the string
+    // in flash. The text is UTF-8, as the IDE saves it; a character the font
+    // has no glyph for, or a malformed byte, is a blank.
     bool drawText(const uint8_t *font, uint8_t glyphWidth, uint8_t glyphHeight, const char *text,
                   int16_t x, int16_t y)
     {
@@ -129,6 +131,34 @@ class TesselonDisplay
     {
         return done(tesselon_display_draw_text_P(&display_, font, glyphWidth, glyphHeight,
                                                  reinterpret_cast<const char *>(text), x, y));
+    }
+
+    // Lights (lit true) or darkens a rectangle, clipped as draw is; the rows
+    // sharing its 8-row pages (the ST7920: its 16-pixel words) are darkened
+    // within its columns, as with draw.
+    bool fillRect(int16_t x, int16_t y, uint8_t width, uint8_t height, bool lit)
+    {
+        return done(tesselon_display_fill_rect(&display_, x, y, width, height, lit));
+    }
+
+    // Everything drawn after setInvertMode(true) is sent inverted, the rows
+    // sharing its pages lit, until setInvertMode(false); unlike invert, what
+    // is on the glass stays. (This, flip and setColumnOffset keep a display's
+    // view in 3 bytes of RAM, for two displays at once; a sketch that calls
+    // none of them pays nothing for them.)
+    bool setInvertMode(bool on) { return done(tesselon_display_invert_mode(&display_, on)); }
+
+    // Turns everything drawn after it by 180 degrees, for a module mounted
+    // upside down, or back (false); draw again after it. The PCD8544, the
+    // ST7920 and the SH1107_64x128 cannot: false.
+    bool flip(bool flipped) { return done(tesselon_display_flip(&display_, flipped)); }
+
+    // The RAM column the glass's left column shows while upright, for a
+    // module that wires its glass elsewhere (ST7565-family modules at 0 or
+    // 4, SH1106 modules at 0 to 4); call it after begin, then draw.
+    bool setColumnOffset(uint8_t column)
+    {
+        return done(tesselon_display_column_offset(&display_, column));
     }
 
     // Turns the glass off and on again; what it shows is kept.

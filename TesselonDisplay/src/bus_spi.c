@@ -37,7 +37,7 @@ void td_spi_reset(tesselon_display *display)
 {
     const uint8_t reset = display->bus.spi.reset;
     if (reset == TESSELON_NO_PIN) {
-        if (pgm_read_byte(&display->panel->controller.needs_reset))
+        if (pgm_read_byte(&display->panel->controller.traits) & TD_NEEDS_RESET)
             td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
         td_wait_ms(100); /* reset with the board: the module's own power-up reset, as over I2C */
         return;
@@ -162,6 +162,7 @@ void td_spi_send_line(tesselon_display *display, td_page_line *line)
     uint8_t rows[8] = {0};
     td_flash_place column = line->bytes;
     uint8_t skip = line->skip, columns = line->columns, waiting = 0;
+    const uint8_t ink = td_ink(display, line);
     do {
         read_column(column++, line->step, line->to - line->from, rows + line->from);
         uint8_t r0 = rows[0], r1 = rows[1], r2 = rows[2], r3 = rows[3], r4 = rows[4], r5 = rows[5],
@@ -177,7 +178,7 @@ void td_spi_send_line(tesselon_display *display, td_page_line *line)
                 td_fail(display, TESSELON_DISPLAY_BUS_FAULT);
                 return;
             }
-            SPDR = page;
+            SPDR = page ^ ink;
             waiting = 1;
         } while (--count);
     } while (columns);

@@ -110,23 +110,28 @@ uint8_t td_page_address(td_page_line *line)
 
 /* An OLED controller with its set-up: the same commands on every one,
  * contrast 0 to 255. */
-#define OLED(setup_bytes, reset_needed) TD_PAGE_CONTROLLER(setup_bytes, 255, reset_needed)
+#define OLED(setup_bytes, traits) TD_PAGE_CONTROLLER(setup_bytes, 255, traits)
 
 /* Each panel on a bus (twi, spi). The SSD1306 and the SSD1309 show RAM
  * columns 0 to 127; the SH1106 has 132, and the usual 128-pixel glass
  * shows 2 to 129. The SSD1309's registers are undefined until a reset
- * pulse. */
-#define OLED_PANEL(bus, setup, reset_needed, width, height, first, ram, clock)                    \
+ * pulse. Upright, all but the SH1107 map column 127 to SEG0 (0xA1) and
+ * scan from the last COM (0xC8); the SH1107's 64 x 128 modules, turned by
+ * those directions, would show their rows 64 apart, so they do not turn. */
+#define OLED_PANEL(bus, setup, traits, width, height, first, ram, clock)                          \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = OLED(setup, reset_needed),          \
-        .columns = width, .rows = height, .first_column = first, .ram_columns = ram,               \
+        .stream = TD_BUS_STREAM(bus), .controller = OLED(setup, traits), .columns = width,        \
+        .rows = height, .first_column = first, .ram_columns = ram,                                 \
         .spi_clock = TD_SPI_CLOCK(clock)                                                           \
     }
-#define SSD1306_64(bus) OLED_PANEL(bus, ssd1306_setup, 0, 128, 64, 0, 128, 10000000UL)
-#define SSD1306_32(bus) OLED_PANEL(bus, ssd1306_32_setup, 0, 128, 32, 0, 128, 10000000UL)
-#define SSD1309_64(bus) OLED_PANEL(bus, ssd1309_setup, 1, 128, 64, 0, 128, 10000000UL)
-#define SH1106_64(bus) OLED_PANEL(bus, sh1106_setup, 0, 128, 64, 2, 132, 4000000UL)
-#define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, 0, 128, 128, 0, 128, 4000000UL)
+#define OLED_UPRIGHT (TD_TURNS | TD_UPRIGHT_SEGMENTS_REVERSED | TD_UPRIGHT_COMS_REVERSED)
+#define SSD1306_64(bus) OLED_PANEL(bus, ssd1306_setup, OLED_UPRIGHT, 128, 64, 0, 128, 10000000UL)
+#define SSD1306_32(bus)                                                                            \
+    OLED_PANEL(bus, ssd1306_32_setup, OLED_UPRIGHT, 128, 32, 0, 128, 10000000UL)
+#define SSD1309_64(bus)                                                                            \
+    OLED_PANEL(bus, ssd1309_setup, TD_NEEDS_RESET | OLED_UPRIGHT, 128, 64, 0, 128, 10000000UL)
+#define SH1106_64(bus) OLED_PANEL(bus, sh1106_setup, OLED_UPRIGHT, 128, 64, 2, 132, 4000000UL)
+#define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, TD_TURNS, 128, 128, 0, 128, 4000000UL)
 #define SH1107_64(bus) OLED_PANEL(bus, sh1107_64_setup, 0, 64, 128, 0, 128, 4000000UL)
 
 #if TD_HAS_TWI

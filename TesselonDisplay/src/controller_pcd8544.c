@@ -76,7 +76,7 @@ TD_PANEL(tesselon_display_pcd8544_spi) = {
                    .commands = {.normal = 0x0C, .on = 0x20, .inverted = 0x0D, .off = 0x24},
                    .contrast = {.command = 0x21, .top = 90 - 49, .base = 0x80 | 49, .tail = 0x20},
                    .text_rows = 8,
-                   .needs_reset = 1},
+                   .traits = TD_NEEDS_RESET},
     .columns = 84,
     .rows = 48,
     .first_column = 0,

@@ -43,21 +43,27 @@ static const uint8_t uc1701_setup[] TD_LOW_FLASH(uc1701_setup) = TD_SETUP(
 );
 
 /* Contrast 0 to 63, the electronic volume. Over SPI the registers are
- * undefined until a reset pulse; the I2C modules reset themselves. */
-#define ST7565_PANEL(bus, setup, reset_needed, first)                                              \
+ * undefined until a reset pulse; the I2C modules reset themselves. Each
+ * turns its glass with its segment and COM directions; upright, the
+ * ST7567's modules reverse the segments (0xA1), the UC1701's the COMs
+ * (0xC8). */
+#define ST7565_PANEL(bus, setup, traits, first)                                                    \
     {                                                                                              \
-        .stream = TD_BUS_STREAM(bus), .controller = TD_PAGE_CONTROLLER(setup, 63, reset_needed),   \
+        .stream = TD_BUS_STREAM(bus), .controller = TD_PAGE_CONTROLLER(setup, 63, TD_TURNS | traits), \
         .columns = 128, .rows = 64, .first_column = first, .ram_columns = 132,                     \
         .spi_clock = TD_SPI_CLOCK(4000000UL)                                                       \
     }
 
 #if TD_HAS_TWI
-TD_PANEL(tesselon_display_st7567_i2c) = ST7565_PANEL(twi, st7567_setup, 0, 4);
+TD_PANEL(tesselon_display_st7567_i2c) =
+    ST7565_PANEL(twi, st7567_setup, TD_UPRIGHT_SEGMENTS_REVERSED, 4);
 #endif
 
 #if TD_HAS_SPI
-TD_PANEL(tesselon_display_st7567_spi) = ST7565_PANEL(spi, st7567_setup, 1, 4);
-TD_PANEL(tesselon_display_uc1701_spi) = ST7565_PANEL(spi, uc1701_setup, 1, 0);
+TD_PANEL(tesselon_display_st7567_spi) =
+    ST7565_PANEL(spi, st7567_setup, TD_NEEDS_RESET | TD_UPRIGHT_SEGMENTS_REVERSED, 4);
+TD_PANEL(tesselon_display_uc1701_spi) =
+    ST7565_PANEL(spi, uc1701_setup, TD_NEEDS_RESET | TD_UPRIGHT_COMS_REVERSED, 0);
 #endif
 
 #endif

@@ -106,14 +106,15 @@ TD_INLINE uint8_t st7920_pixel(tesselon_display *display, uint8_t pixels, uint8_
 }
 
 /* The word under way's dark pixels to its end, which takes its two bytes
- * whole; then count dark pixels more. */
+ * whole; then count dark pixels more (lit in invert mode). */
 static void st7920_dark(tesselon_display *display, uint8_t count)
 {
+    const uint8_t dark = td_ink(display, 0) & 1;
     uint8_t pixels = display->bus.st7920.pixels;
     while (pixels != NO_PIXELS || display->bus.st7920.stream & LOW_BYTE_DUE)
-        pixels = st7920_pixel(display, pixels, 0);
+        pixels = st7920_pixel(display, pixels, dark);
     for (; count; count--)
-        pixels = st7920_pixel(display, pixels, 0);
+        pixels = st7920_pixel(display, pixels, dark);
     display->bus.st7920.pixels = pixels;
 }
 
@@ -122,7 +123,7 @@ static void st7920_end(tesselon_display *display) { st7920_dark(display, 0); }
 /* A row's pixels of a page line, dark where the line has no rows. */
 static void st7920_row_pixels(tesselon_display *display, const td_page_line *line, uint8_t row)
 {
-    const uint8_t lit = row >= line->from && row < line->to;
+    const uint8_t lit = row >= line->from && row < line->to, ink = td_ink(display, line) & 1;
     td_flash_place byte = line->bytes;
     uint8_t bits = 0, left = 8 - line->skip;
     if (lit) {
@@ -135,7 +136,7 @@ static void st7920_row_pixels(tesselon_display *display, const td_page_line *lin
             bits = lit ? TD_FLASH_BYTE(++byte) : 0;
             left = 8;
         }
-        pixels = st7920_pixel(display, pixels, bits >> 7);
+        pixels = st7920_pixel(display, pixels, (bits >> 7) ^ ink);
     }
     display->bus.st7920.pixels = pixels;
 }
@@ -221,7 +222,7 @@ TD_PANEL(tesselon_display_st7920_spi) = {
                    .commands = {.normal = 0x36, .on = 0x0C, .inverted = 0, .off = 0x08},
                    .contrast = {.command = 0, .top = 0, .base = 0, .tail = 0},
                    .text_rows = 1,
-                   .needs_reset = 0},
+                   .traits = 0},
     .columns = 128,
     .rows = 64,
     .first_column = 0,

@@ -69,8 +69,12 @@ void td_send_line_in_blocks(tesselon_display *display, td_page_line *line, td_se
     uint8_t *const out = line->out;
     td_flash_place column = line->bytes;
     uint8_t first = line->skip, columns = line->columns;
+    const uint8_t ink = td_ink(display, line);
     for (;;) {
         page_bytes(line, column++, out);
+        if (ink) /* invert mode, where view.c is linked */
+            for (uint8_t i = 0; i < 8; i++)
+                out[i] ^= ink;
         uint8_t count = 8 - first;
         if (count > columns)
             count = columns;

@@ -11,7 +11,7 @@ void td_wait_ms(uint8_t ms)
         _delay_ms(1);
 }
 
-static uint8_t outcome(const tesselon_display *display) { return display->state >> 1; }
+uint8_t td_outcome(const tesselon_display *display) { return display->state >> 1; }
 
 static const td_controller *controller_of(const tesselon_display *display)
 {
@@ -53,10 +53,20 @@ static uint8_t panel_columns(const tesselon_display *display)
     return pgm_read_byte(&display->panel->columns);
 }
 
-static uint8_t panel_first_column(const tesselon_display *display)
+/* The panel's own view, where view.c is not linked. */
+__attribute__((weak)) uint8_t td_glass_column(const tesselon_display *display)
 {
     return pgm_read_byte(&display->panel->first_column);
 }
+
+__attribute__((weak)) uint8_t td_ink(const tesselon_display *display, const td_page_line *line)
+{
+    (void)display;
+    (void)line;
+    return 0;
+}
+
+__attribute__((weak)) void td_view_begun(tesselon_display *display) { (void)display; }
 
 uint8_t tesselon_display_rows(const tesselon_display *display)
 {
@@ -68,13 +78,13 @@ uint8_t tesselon_display_columns(const tesselon_display *display)
     return display->panel ? panel_columns(display) : 0;
 }
 
-uint8_t tesselon_display_result(const tesselon_display *display) { return outcome(display); }
+uint8_t tesselon_display_result(const tesselon_display *display) { return td_outcome(display); }
 
 /* The start of every call after init: what the call before left is
  * forgotten, so that a fault passes with its call. A call is refused
  * before init has set the display up (a display init has not seen is all
  * zeros), and when refuse is set. */
-static uint8_t refused(tesselon_display *display, uint8_t refuse)
+uint8_t td_refused(tesselon_display *display, uint8_t refuse)
 {
     refuse |= !display->panel;
     display->state = refuse ? TESSELON_DISPLAY_ARGUMENT_ERROR << 1 : 0;
@@ -82,8 +92,8 @@ static uint8_t refused(tesselon_display *display, uint8_t refuse)
 }
 
 /* Sends commands, from flash where in_flash is set, as a stream of their own. */
-static void send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count,
-                          uint8_t in_flash)
+void td_send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count,
+                      uint8_t in_flash)
 {
     stream_begin(display, TD_COMMANDS);
     stream_send(display)(display, commands, count, in_flash);
@@ -96,7 +106,7 @@ static void begin_line(tesselon_display *display, td_page_line *line)
 {
     const uint8_t count = PANEL_POINTER(display, td_address_fn, controller.address)(line);
     if (count)
-        send_commands(display, line->out, count, 0);
+        td_send_commands(display, line->out, count, 0);
     stream_begin(display, TD_DATA);
 }
 
@@ -122,9 +132,9 @@ static void clear_pages(tesselon_display *display)
 
 uint8_t tesselon_display_clear(tesselon_display *display)
 {
-    if (!refused(display, 0))
+    if (!td_refused(display, 0))
         clear_pages(display);
-    return outcome(display);
+    return td_outcome(display);
 }
 
 /* The one-byte command `which` bytes into the controller's td_commands,
@@ -132,14 +142,14 @@ uint8_t tesselon_display_clear(tesselon_display *display)
  * refused. */
 static uint8_t controller_command(tesselon_display *display, uint8_t which)
 {
-    if (!refused(display, 0)) {
+    if (!td_refused(display, 0)) {
         const uint8_t *command = (const uint8_t *)&controller_of(display)->commands + which;
         if (pgm_read_byte(command))
-            send_commands(display, command, 1, 1);
+            td_send_commands(display, command, 1, 1);
         else
             td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
     }
-    return outcome(display);
+    return td_outcome(display);
 }
 
 uint8_t tesselon_display_on(tesselon_display *display, uint8_t on)
@@ -155,8 +165,8 @@ uint8_t tesselon_display_invert(tesselon_display *display, uint8_t inverted)
 
 uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
 {
-    if (refused(display, 0))
-        return outcome(display);
+    if (td_refused(display, 0))
+        return td_outcome(display);
     const td_contrast *contrast = &controller_of(display)->contrast;
     const uint8_t commands[3] = {
         pgm_read_byte(&contrast->command),
@@ -164,10 +174,10 @@ uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
                   pgm_read_byte(&contrast->base)),
         pgm_read_byte(&contrast->tail)};
     if (commands[0])
-        send_commands(display, commands, commands[2] ? 3 : 2, 0);
+        td_send_commands(display, commands, commands[2] ? 3 : 2, 0);
     else
         td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-    return outcome(display);
+    return td_outcome(display);
 }
 
 /*
@@ -180,14 +190,15 @@ uint8_t tesselon_display_contrast(tesselon_display *display, uint8_t value)
 static uint8_t start(tesselon_display *display, const tesselon_display_panel *panel, uint8_t refuse)
 {
     display->panel = panel;
-    if (refused(display, refuse)) /* or no panel */
-        return outcome(display);
+    td_view_begun(display);
+    if (td_refused(display, refuse)) /* or no panel */
+        return td_outcome(display);
     PANEL_POINTER(display, td_init_fn, stream.init)(display);
     const uint8_t *setup = PANEL_POINTER(display, const uint8_t *, controller.setup);
-    send_commands(display, setup + 1, pgm_read_byte(setup), 1);
+    td_send_commands(display, setup + 1, pgm_read_byte(setup), 1);
     clear_pages(display); /* the RAM holds noise after power-up */
-    send_commands(display, &controller_of(display)->commands.normal, 2, 1); /* normal, then on */
-    return outcome(display);
+    td_send_commands(display, &controller_of(display)->commands.normal, 2, 1); /* normal, then on */
+    return td_outcome(display);
 }
 
 uint8_t tesselon_display_init_i2c_reset(tesselon_display *display,
@@ -241,7 +252,7 @@ static uint8_t draw_window(tesselon_display *display, td_flash_place rows, uint8
     /* Nothing to draw unless the window reaches into the panel; past this
      * test x and y are below 128, so adding a width or height cannot overflow. */
     if (x >= panel_width || y >= panel_height || x + width <= 0 || y + height <= 0)
-        return outcome(display);
+        return td_outcome(display);
     /* The window's columns from left to right - 1, and its rows from top
      * to bottom - 1, that lie on the panel. */
     const uint8_t left = x < 0 ? -x : 0;
@@ -257,7 +268,7 @@ static uint8_t draw_window(tesselon_display *display, td_flash_place rows, uint8
     line.from = first_row & 7;
     line.skip = first_column & 7;
     line.columns = right - left;
-    line.column = panel_first_column(display) + x + left;
+    line.column = td_glass_column(display) + x + left;
     for (uint8_t rows_left = bottom - top, page = first_row / 8;; page++) {
         const uint8_t room = 8 - line.from;
         line.to = rows_left < room ? line.from + rows_left : 8;
@@ -269,7 +280,7 @@ static uint8_t draw_window(tesselon_display *display, td_flash_place rows, uint8
         line.bytes += sent * step;
         line.from = 0;
     }
-    return outcome(display);
+    return td_outcome(display);
 }
 
 static uint8_t draw_at(tesselon_display *display, td_flash_place picture, int16_t x, int16_t y)
@@ -292,19 +303,61 @@ static uint8_t draw_tile_at(tesselon_display *display, td_flash_place sheet, uin
     const uint8_t per_row = width ? sheet_width / width : 0;
     if (!height || index >= (uint16_t)per_row * (sheet_height / height)) {
         td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-        return outcome(display);
+        return td_outcome(display);
     }
     const uint8_t step = row_bytes(sheet_width), row = index / per_row;
     return draw_window(display, sheet + 2 + (uint16_t)row * height * step, step,
                        (uint8_t)(index % per_row) * width, width, height, x, y);
 }
 
+/* A byte of a string in RAM, or in flash where in_flash is set. */
+static uint8_t text_byte(const char *at, uint8_t in_flash)
+{
+    return in_flash ? pgm_read_byte(at) : (uint8_t)*at;
+}
+
+#define TEXT_END 0xFF /* no glyph: the string's end */
+
+/*
+ * The glyph of the character that starts at *at, moving *at past it. The
+ * string is UTF-8, as the Arduino IDE saves a sketch; a sheet holds
+ * U+0020 to U+007E, then U+00A0 to U+00FF. Any other character, and each
+ * malformed sequence, is glyph 0, the blank: one cell a character as an
+ * editor shows it. A sequence is its lead byte and the continuation bytes
+ * (10xxxxxx) the lead asks for; one cut short ends before the byte that
+ * cut it, which starts the next character.
+ */
+TD_INLINE uint8_t next_glyph(const char **at, uint8_t in_flash)
+{
+    const char *next = *at;
+    uint8_t byte = text_byte(next, in_flash), glyph = 0;
+    if (!byte)
+        return TEXT_END;
+    next++;
+    if (byte >= 0x20 && byte < 0x7F) {
+        glyph = byte - 0x20;
+    } else if (byte >= 0xC2 && byte <= 0xF4) {
+        const uint8_t two_bytes = byte <= 0xC3; /* U+0080 to U+00FF */
+        uint8_t more = byte < 0xE0 ? 1 : byte < 0xF0 ? 2 : 3, code = byte << 6;
+        for (; more; more--, next++) {
+            byte = text_byte(next, in_flash);
+            if ((byte & 0xC0) != 0x80)
+                break;
+            code |= byte & 0x3F;
+        }
+        if (!more && two_bytes && code >= 0xA0)
+            glyph = 95 + code - 0xA0;
+    }
+    *at = next;
+    return glyph;
+}
+
 /*
  * Writes text with a font: a sheet of glyphs of width x height pixels in
- * ASCII order from the blank (0x20) on, numbered as tiles are. The string
- * is drawn as one strip, page by page across all its glyphs, so that
- * glyphs sharing a page do not darken each other; a character the sheet
- * has no glyph for shows as a blank.
+ * code-point order from the blank (0x20) on, numbered as tiles are (see
+ * next_glyph). The string is drawn as one strip, page by page across all
+ * its glyphs, so that glyphs sharing a page do not darken each other; a
+ * character the sheet has no glyph for shows as a blank.
  */
 static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint8_t width,
                             uint8_t height, const char *text, uint8_t text_in_flash, int16_t x,
@@ -314,13 +367,13 @@ static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint
     const uint8_t per_row = width ? sheet_width / width : 0;
     if (!height || !per_row) {
         td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-        return outcome(display);
+        return td_outcome(display);
     }
     const uint8_t glyph_rows = sheet_height / height, step = row_bytes(sheet_width);
     const uint16_t glyph_row_bytes = (uint16_t)height * step;
     const uint8_t panel_width = panel_columns(display), panel_height = panel_rows(display);
     if (x >= panel_width || y >= panel_height || y + height <= 0)
-        return outcome(display);
+        return td_outcome(display);
     const uint8_t top = y < 0 ? -y : 0;
     const uint8_t bottom = y + height < panel_height ? height : panel_height - y;
     const uint8_t first_row = y + top;
@@ -330,7 +383,7 @@ static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint
         PANEL_POINTER(display, td_send_line_fn, stream.send_line);
     td_page_line line;
     line.step = step;
-    line.column = panel_first_column(display) + (x < 0 ? 0 : x);
+    line.column = td_glass_column(display) + (x < 0 ? 0 : x);
     for (uint8_t page = first_row / 8, row = top, from = first_row & 7;;) {
         const uint8_t room = 8 - from < band ? 8 - from : band, rows_left = bottom - row;
         line.from = from;
@@ -345,11 +398,9 @@ static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint
         uint16_t hidden = x < 0 ? -x : 0;
         uint8_t column = x < 0 ? 0 : x;
         for (const char *at = text; column < panel_width;) {
-            const uint8_t character = text_in_flash ? pgm_read_byte(at) : *at;
-            at++;
-            if (!character) /* the string's end */
+            const uint8_t glyph = next_glyph(&at, text_in_flash);
+            if (glyph == TEXT_END)
                 break;
-            const uint8_t glyph = character - 0x20;
             if (hidden >= width) {
                 hidden -= width;
                 continue;
@@ -372,7 +423,7 @@ static uint8_t draw_text_at(tesselon_display *display, td_flash_place font, uint
         from = line.to & 7; /* on in this page, or from the next one's top */
         page += !from;
     }
-    return outcome(display);
+    return td_outcome(display);
 }
 
 #if TD_FAR_FLASH
@@ -393,46 +444,66 @@ extern const uint8_t __ctors_start[];
 uint8_t tesselon_display_draw(tesselon_display *display, const uint8_t *picture, int16_t x,
                               int16_t y)
 {
-    if (refused(display, !picture || NEAR_POINTER_AMBIGUOUS(picture)))
-        return outcome(display);
+    if (td_refused(display, !picture || NEAR_POINTER_AMBIGUOUS(picture)))
+        return td_outcome(display);
     return draw_at(display, NEAR_PLACE(picture), x, y);
 }
 
 uint8_t tesselon_display_draw_far(tesselon_display *display, uint32_t picture, int16_t x, int16_t y)
 {
-    if (refused(display, !picture))
-        return outcome(display);
+    if (td_refused(display, !picture))
+        return td_outcome(display);
     return draw_at(display, FAR_PLACE(picture), x, y);
 }
 
 uint8_t tesselon_display_draw_tile(tesselon_display *display, const uint8_t *sheet, uint8_t width,
                                    uint8_t height, uint16_t index, int16_t x, int16_t y)
 {
-    if (refused(display, !sheet || NEAR_POINTER_AMBIGUOUS(sheet)))
-        return outcome(display);
+    if (td_refused(display, !sheet || NEAR_POINTER_AMBIGUOUS(sheet)))
+        return td_outcome(display);
     return draw_tile_at(display, NEAR_PLACE(sheet), width, height, index, x, y);
 }
 
 uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet, uint8_t width,
                                        uint8_t height, uint16_t index, int16_t x, int16_t y)
 {
-    if (refused(display, !sheet))
-        return outcome(display);
+    if (td_refused(display, !sheet))
+        return td_outcome(display);
     return draw_tile_at(display, FAR_PLACE(sheet), width, height, index, x, y);
 }
 
 uint8_t tesselon_display_draw_text(tesselon_display *display, const uint8_t *font, uint8_t width,
                                    uint8_t height, const char *text, int16_t x, int16_t y)
 {
-    if (refused(display, !font || !text || NEAR_POINTER_AMBIGUOUS(font)))
-        return outcome(display);
+    if (td_refused(display, !font || !text || NEAR_POINTER_AMBIGUOUS(font)))
+        return td_outcome(display);
     return draw_text_at(display, NEAR_PLACE(font), width, height, text, 0, x, y);
 }
 
 uint8_t tesselon_display_draw_text_P(tesselon_display *display, const uint8_t *font, uint8_t width,
                                      uint8_t height, const char *text, int16_t x, int16_t y)
 {
-    if (refused(display, !font || !text || NEAR_POINTER_AMBIGUOUS(font)))
-        return outcome(display);
+    if (td_refused(display, !font || !text || NEAR_POINTER_AMBIGUOUS(font)))
+        return td_outcome(display);
     return draw_text_at(display, NEAR_PLACE(font), width, height, text, 1, x, y);
+}
+
+/* Lit bytes, then dark ones: a rectangle's rows, each read as a picture's
+ * row from the same bytes (step 0), at most a panel's width. */
+static const uint8_t fill_bytes[32] TD_LOW_FLASH(fill_bytes) = {
+    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+uint8_t tesselon_display_fill_rect(tesselon_display *display, int16_t x, int16_t y, uint8_t width,
+                                   uint8_t height, uint8_t lit)
+{
+    if (td_refused(display, 0))
+        return td_outcome(display);
+    if (x < 0) { /* cut at the left edge here, so that no more than a panel's width is read */
+        width = x + width > 0 ? x + width : 0;
+        x = 0;
+    }
+    if (!width || !height)
+        return td_outcome(display);
+    return draw_window(display, NEAR_PLACE(lit ? fill_bytes : fill_bytes + 16), 0, 0, width, height,
+                       x, y);
 }

@@ -187,17 +187,62 @@ uint8_t tesselon_display_draw_tile_far(tesselon_display *display, uint32_t sheet
                                        uint8_t height, uint16_t index, int16_t x, int16_t y);
 
 /*
- * Writes text, a string in RAM (_P: in flash, PSTR("...")), with its top
- * left pixel at column x, row y, clipped as draw is. The font is a sheet
- * of glyphs of width x height pixels in ASCII order from the blank (0x20)
- * on, numbered as tiles are; a character it has no glyph for shows as a
- * blank. The string is drawn page by page across all its glyphs, so that
- * glyphs sharing a page do not darken each other.
+ * Writes text, a UTF-8 string in RAM (_P: in flash, PSTR("...")), with its
+ * top left pixel at column x, row y, clipped as draw is. The font is a
+ * sheet of glyphs of width x height pixels, numbered as tiles are: U+0020
+ * (the blank) to U+007E, then, where the sheet has more, U+00A0 to U+00FF
+ * (Latin-1: glyph 95 + code point - 0xA0). A character it has no glyph
+ * for, and each malformed byte sequence, shows as the blank, one cell a
+ * character. The string is drawn page by page across all its glyphs, so
+ * that glyphs sharing a page do not darken each other.
  */
 uint8_t tesselon_display_draw_text(tesselon_display *display, const uint8_t *font, uint8_t width,
                                    uint8_t height, const char *text, int16_t x, int16_t y);
 uint8_t tesselon_display_draw_text_P(tesselon_display *display, const uint8_t *font, uint8_t width,
                                      uint8_t height, const char *text, int16_t x, int16_t y);
+
+/*
+ * Lights (lit 1) or darkens (0) a rectangle of width x height pixels with
+ * its top left pixel at column x, row y, clipped as draw is; as with draw,
+ * the rows that share its pages (the ST7920: its words) are darkened
+ * within its columns (its rows).
+ */
+uint8_t tesselon_display_fill_rect(tesselon_display *display, int16_t x, int16_t y, uint8_t width,
+                                   uint8_t height, uint8_t lit);
+
+/*
+ * The view (linked only where a sketch calls one of these three). Invert
+ * mode (1): everything drawn after it (pictures, tiles, text, rectangles)
+ * is sent with every pixel inverted, the rows that share its pages (the
+ * ST7920: its words) lit instead of dark; 0: as drawn. Unlike
+ * tesselon_display_invert, it changes nothing already on the glass; clear
+ * still darkens.
+ */
+uint8_t tesselon_display_invert_mode(tesselon_display *display, uint8_t on);
+
+/*
+ * Turns everything drawn after it by 180 degrees (1), for a module mounted
+ * upside down, or back (0), by the controller's segment and COM
+ * directions: draw again after it, as what is on the glass does not turn
+ * whole (its rows turn at once, its columns only as they are written).
+ * The PCD8544, the ST7920 and the SH1107's 64 x 128 modules cannot turn:
+ * 1 is refused there.
+ */
+uint8_t tesselon_display_flip(tesselon_display *display, uint8_t flipped);
+
+/*
+ * The RAM column that the glass's leftmost column shows while the panel is
+ * upright, for a module that wires its glass elsewhere than the panel's
+ * default (0 on the SSD1306, SSD1309, SH1107 and UC1701, 2 on the SH1106,
+ * 4 on the ST7567); flipped, the driver shows the glass from the RAM's
+ * columns less the glass's less column. At most the RAM's columns less the
+ * glass's (4 on the SH1106 and the ST7565 family, else 0).
+ *
+ * init sets the view back to the panel's own. Two displays at once may
+ * have a view of their own; a third is refused until one of them is back
+ * to its panel's view. Each such display costs 3 bytes of RAM.
+ */
+uint8_t tesselon_display_column_offset(tesselon_display *display, uint8_t column);
 
 /* Turns the glass off (0) and on again (1), its RAM kept: the panel then
  * draws next to no current. */

@@ -11,6 +11,8 @@
  *   controller_oled.c     SSD1306, SSD1309, SH1106: set-ups, page addressing, panels
  *   controller_pcd8544.c  PCD8544: set-up, its bank and column addressing, panel
  *   controller_st7920.c   ST7920: serial framing on the SPI, rows of words, panel
+ *   view.c                how a display is viewed: flipped, its column offset,
+ *                         invert mode; linked only where a sketch calls them
  *
  * A panel names its stream (a bus's functions, or a controller's framing on
  * a bus) and describes its controller by data and one small hook; the core
@@ -96,6 +98,31 @@ void td_fail(tesselon_display *display, uint8_t result);
 /* One delay loop for every pause, which keeps the code small. */
 void td_wait_ms(uint8_t ms);
 
+/* ---- The view: what view.c changes, where a sketch calls it ---- */
+
+/*
+ * Each has a weak definition in the core: the panel's own view (its first
+ * column, nothing inverted), which the compiler folds into the code that
+ * asks when view.c is not linked. A sketch that calls none of view.c's
+ * functions pays for none of it, as long as the library is linked as an
+ * archive (dot_a_linkage), so that view.c is taken only when named.
+ */
+struct td_page_line;
+/* The RAM column at the glass's left edge as the glass is viewed now. */
+uint8_t td_glass_column(const tesselon_display *display);
+/* What a line's page bytes (or the ST7920's pixels) are XORed with: 0xFF
+ * in invert mode, else 0; a line with no bytes (a cleared one) is never
+ * inverted. line may be NULL: the pixels that pad a stream's words. */
+uint8_t td_ink(const tesselon_display *display, const struct td_page_line *line);
+/* init has set the display up again: the panel's own view. */
+void td_view_begun(tesselon_display *display);
+
+/* The core's steps that view.c's calls share. */
+uint8_t td_refused(tesselon_display *display, uint8_t refuse);
+uint8_t td_outcome(const tesselon_display *display);
+void td_send_commands(tesselon_display *display, const uint8_t *commands, uint8_t count,
+                      uint8_t in_flash);
+
 /* ---- A page line: what the drawing hands the bus ---- */
 
 /*
@@ -174,19 +201,27 @@ typedef struct td_controller {
     td_contrast contrast;
     uint8_t text_rows;   /* rows of a page sent in one stream of text: 8, or 1 where
                             glyphs share the controller's words, which take rows */
-    uint8_t needs_reset; /* its registers are undefined until a reset pulse */
+    uint8_t traits;      /* TD_NEEDS_RESET, and how it turns its glass */
 } td_controller;
+
+/* A controller's traits: its registers are undefined until a reset pulse;
+ * it turns its glass by 180 degrees with its segment (0xA0, bit 0) and COM
+ * (0xC0, bit 3) directions, which the set-up gives as TD_UPRIGHT_* says. */
+#define TD_NEEDS_RESET 0x80
+#define TD_TURNS 0x40
+#define TD_UPRIGHT_SEGMENTS_REVERSED 0x01 /* 0xA1 */
+#define TD_UPRIGHT_COMS_REVERSED 0x08     /* 0xC8 */
 
 /* The page controllers (the OLEDs, the ST7565 family): page addressing,
  * one command each for normal, on, inverted and off, the contrast as
- * 0x81 and a value up to top. */
+ * 0x81 and a value up to top; traits as above. */
 uint8_t td_page_address(td_page_line *line);
-#define TD_PAGE_CONTROLLER(setup_bytes, top_contrast, reset_needed)                                \
+#define TD_PAGE_CONTROLLER(setup_bytes, top_contrast, controller_traits)                           \
     {                                                                                              \
         .setup = setup_bytes, .address = td_page_address,                                          \
         .commands = {.normal = 0xA6, .on = 0xAF, .inverted = 0xA7, .off = 0xAE},                   \
         .contrast = {.command = 0x81, .top = top_contrast, .base = 0, .tail = 0}, .text_rows = 8,  \
-        .needs_reset = reset_needed                                                                \
+        .traits = controller_traits                                                                \
     }
 
 struct tesselon_display_panel {

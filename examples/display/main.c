@@ -12,6 +12,9 @@
  * the picture is then a sheet of tiles of TILE_WIDTH x TILE_HEIGHT pixels.
  * With TEXT, that string is written with the picture as its font, a sheet
  * of glyphs of TILE_WIDTH x TILE_HEIGHT pixels from the blank (0x20) on.
+ * DISPLAY_FLIP turns the panel by 180 degrees, DISPLAY_OFFSET sets its
+ * column offset, DISPLAY_INVERTED draws in invert mode; FILL (x, y, width,
+ * height, lit) fills a rectangle after the picture.
  * When the module does not answer, the LED on PB5 (the Uno's pin 13)
  * blinks.
  */
@@ -32,7 +35,7 @@
 #endif
 
 #if defined(TEXT)
-#define SHOWN_WIDTH (TILE_WIDTH * (sizeof TEXT - 1))
+#define SHOWN_WIDTH (TILE_WIDTH * text_cells(TEXT))
 #define SHOWN_HEIGHT TILE_HEIGHT
 #elif defined(TILE)
 #define SHOWN_WIDTH TILE_WIDTH
@@ -49,6 +52,17 @@
 #endif
 
 static tesselon_display display;
+
+#if defined(TEXT)
+/* The cells a UTF-8 text takes: its bytes but the continuation bytes. */
+static inline int16_t text_cells(const char *text)
+{
+    int16_t cells = 0;
+    for (; *text; text++)
+        cells += (*text & 0xC0) != 0x80;
+    return cells;
+}
+#endif
 
 /* A fault (or a tile that is not there): the LED blinks twice a second for good. */
 static void blink(void)
@@ -86,11 +100,36 @@ static uint8_t __attribute__((noinline)) show(void)
 #endif
 }
 
+/* The view: a module mounted upside down, one that wires its glass to
+ * other RAM columns, the picture drawn in invert mode. */
+static uint8_t view(void)
+{
+    uint8_t fault = 0;
+#if defined(DISPLAY_OFFSET)
+    fault = tesselon_display_column_offset(&display, DISPLAY_OFFSET);
+#endif
+#if defined(DISPLAY_FLIP)
+    if (!fault)
+        fault = tesselon_display_flip(&display, 1);
+#endif
+#if defined(DISPLAY_INVERTED)
+    if (!fault)
+        fault = tesselon_display_invert_mode(&display, 1);
+#endif
+    return fault;
+}
+
 int main(void)
 {
     uint8_t fault = begin_display();
     if (!fault)
+        fault = view();
+    if (!fault)
         fault = show();
+#if defined(FILL) /* x, y, width, height, lit: a rectangle over the picture */
+    if (!fault)
+        fault = tesselon_display_fill_rect(&display, FILL);
+#endif
     if (fault)
         blink();
     /* Done: the panel keeps the picture while the chip sleeps for good
