@@ -13,7 +13,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -634,6 +636,69 @@ TEST(Preview, ReadmePictureIsTheSampleOnThePanel) {
     EXPECT_EQ(made, readfile(scratch.path("shown.ppm")));
 }
 
+// tools/fontsheet.py renders a font into a sheet drawText and drawTile
+// take: cells of the height asked and the width it prints, as many as the
+// characters (a blank cell at most to fill the last row), the blank first,
+// every letter and digit a glyph of its own, on any of the fonts at hand.
+TEST(FontSheet, CellsFromTheFont) {
+    const std::string fonts = "/usr/share/fonts/truetype/dejavu/";
+    if (!installed("/usr/bin/python3") ||
+        shell("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0 ||
+        !std::ifstream(fonts + "DejaVuSans.ttf"))
+        GTEST_SKIP() << "Pillow or the DejaVu fonts are missing (Debian: python3-pil "
+                        "fonts-dejavu-core)";
+    if (!std::string(TESSELON_EMULATOR).empty())
+        GTEST_SKIP() << "the sheet is read through tesselon, which needs an emulator here";
+    const std::string alnum = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    for (const auto &[font, height, options, count, first] :
+         {std::tuple("DejaVuSans.ttf", 10, "", 95, ' '),
+          std::tuple("DejaVuSansMono.ttf", 16, "--latin1", 191, ' '),
+          std::tuple("DejaVuSerif.ttf", 12, "--latin1", 191, ' '),
+          std::tuple("DejaVuSansMono-Bold.ttf", 32, "--chars 0123456789:", 11, '0')}) {
+        Scratch scratch;
+        ASSERT_EQ(shell("/usr/bin/python3 " +
+                        quoted(std::string(TESSELON_SOURCE_DIR) + "/tools/fontsheet.py") + " " +
+                        quoted(fonts + font) + " " + std::to_string(height) + " " +
+                        quoted(scratch.path("sheet.bmp")) + " " + options + " >" +
+                        quoted(scratch.path("out.txt"))),
+                  0)
+            << font;
+        std::istringstream printed(readfile(scratch.path("out.txt")));
+        std::string line, last;
+        while (std::getline(printed, line))
+            last = line;
+        int width = 0, cellheight = 0;
+        ASSERT_EQ(std::sscanf(last.c_str(), "%dx%d", &width, &cellheight), 2) << last;
+        EXPECT_EQ(cellheight, height) << font;
+        const RunResult run = runtesselon(quoted(scratch.path("sheet.bmp")));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Pixels sheet = pixelsofheader(run.out);
+        ASSERT_GT(width, 0);
+        ASSERT_EQ(sheet.width % width, 0u) << font;
+        ASSERT_EQ(sheet.height % height, 0u) << font;
+        const int perrow = static_cast<int>(sheet.width) / width;
+        const int cells = perrow * static_cast<int>(sheet.height) / height;
+        EXPECT_GE(cells, count) << font;
+        EXPECT_LT(cells, count + perrow) << font;
+        const auto glyph = [&](int index) { return tileof(sheet, width, height, index).index; };
+        const std::vector<std::uint8_t> blank(width * height, 1);
+        EXPECT_EQ(glyph(0) == blank, first == ' ') << font << ": the first cell";
+        for (int index = count; index < cells; ++index)
+            EXPECT_EQ(glyph(index), blank) << font << ": cell " << index << " past the last";
+        std::set<std::vector<std::uint8_t>> seen;
+        int letters = 0;
+        for (const char character : alnum) {
+            const int index = first == ' ' ? character - 0x20 : character - first;
+            if (index >= count || (first != ' ' && !std::isdigit(character)))
+                continue;
+            ++letters;
+            EXPECT_NE(glyph(index), blank) << font << ": " << character;
+            EXPECT_TRUE(seen.insert(glyph(index)).second) << font << ": " << character << " again";
+        }
+        EXPECT_GE(letters, 10) << font;
+    }
+}
+
 // The text view shows as '#' exactly the pixels the display lights,
 // colour index 0, whichever colour comes first, from a bitmap or a header.
 TEST(Preview, TextViewShowsTheLitPixels) {
@@ -804,7 +869,8 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         for (int i = 0; i < 128 * 64; ++i)
             (i / 128 < 40 ? below : above).lit[i] = false;
         expectglass(above, 64, header("picture.h"), 56, 16);
-        expectglass(below, 64, textof(header("font6x7.h"), 6, 7, "Hello, tesselon!"), 16, 40);
+        expectglass(below, 64, textof(header("font6x7latin1.h"), 6, 7, "Grüße, tesselon!"), 16,
+                    40);
     } else if (name == "FarPictures") {
         expectglass(glass, 64, header("picture.h"), 40, 16);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),
@@ -853,7 +919,7 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
           std::pair("examples/Frames/ball1.h", "ball1.bmp"),
           std::pair("examples/Frames/ball2.h", "ball2.bmp"),
           std::pair("examples/Frames/ball3.h", "ball3.bmp"),
-          std::pair("examples/Text/font6x7.h", "font6x7.bmp"),
+          std::pair("examples/Text/font6x7latin1.h", "font6x7latin1.bmp"),
           std::pair("examples/Text/picture.h", "smiley.bmp"),
           std::pair("examples/PictureSSD1309/picture.h", "smiley.bmp"),
           std::pair("examples/PictureNokia5110/picture.h", "smiley.bmp"),

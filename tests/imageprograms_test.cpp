@@ -426,11 +426,13 @@ TEST(ExampleBitmaps, AreWhatTheirScriptsMake) {
     const std::string examples = std::string(TESSELON_SOURCE_DIR) + "/examples/";
     ASSERT_EQ(shell("bash " + quoted(examples + "sheets.sh") + " " + quoted(scratch.path("")) +
                     " 2>" + quoted(scratch.path("sheets.log")) + " && python3 " +
-                    quoted(examples + "font.py") + " " + quoted(scratch.path("font6x7.bmp"))),
+                    quoted(examples + "font.py") + " " + quoted(scratch.path("font6x7.bmp")) + " " +
+                    quoted(scratch.path("font6x7latin1.bmp"))),
               0)
         << readfile(scratch.path("sheets.log"));
     for (const char *bitmap :
-         {"spinner.bmp", "ball0.bmp", "ball1.bmp", "ball2.bmp", "ball3.bmp", "font6x7.bmp"})
+         {"spinner.bmp", "ball0.bmp", "ball1.bmp", "ball2.bmp", "ball3.bmp", "font6x7.bmp",
+          "font6x7latin1.bmp"})
         EXPECT_EQ(readfile(scratch.path(bitmap)), readfile(examples + bitmap)) << bitmap;
 }
 

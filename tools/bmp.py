@@ -1,4 +1,4 @@
-"""Writes 1-bit BMP files: the benchmarks' pictures and the fuzzer's seeds.
+"""Writes 1-bit BMP files: the benchmarks' pictures, the fuzzer's seeds, font sheets.
 
 As a program:
     bmp.py FILE WIDTH HEIGHT             rows of a fixed pattern
@@ -47,6 +47,36 @@ def bmp(width, height, rows=None, cut=0, **layout):
     """A whole bitmap; rows default to a fixed pattern; cut drops its last bytes."""
     whole = headers(width, height, **layout) + (pattern(width, height) if rows is None else rows)
     return whole[: len(whole) - cut]
+
+
+def write_ink(path, ink):
+    """A 1-bit BMP of rows of pixels (top row first, True for ink), black
+    first: ink is colour index 0, a 0-bit, the pixels a display lights."""
+    height, width = len(ink), len(ink[0])
+    rows = bytearray()
+    for line in reversed(ink):  # stored bottom-up
+        row = bytearray(stride(width))
+        for x, pixel in enumerate(line):
+            if not pixel:
+                row[x // 8] |= 0x80 >> (x % 8)
+        rows += row
+    with open(path, "wb") as out:
+        out.write(headers(width, height) + bytes(rows))
+
+
+def write_sheet(path, glyphs, per_row=16):
+    """A sheet of glyphs of one size (each a list of row strings, '#' for
+    ink), per_row to a row, top left first, as the display library's tiles
+    and fonts are numbered; a cell left over at the end is blank."""
+    height, width = len(glyphs[0]), len(glyphs[0][0])
+    rows = (len(glyphs) + per_row - 1) // per_row
+    ink = [[False] * (width * per_row) for _ in range(height * rows)]
+    for index, glyph in enumerate(glyphs):
+        top, left = index // per_row * height, index % per_row * width
+        for y, line in enumerate(glyph):
+            for x, pixel in enumerate(line):
+                ink[top + y][left + x] = pixel == "#"
+    write_ink(path, ink)
 
 
 def main():

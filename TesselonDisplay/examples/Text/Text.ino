@@ -1,12 +1,15 @@
 // A picture and a line of text on a 128 x 64 SSD1306 OLED on I2C at
-// address 0x3C or 0x3D. font6x7.h is tesselon's output for the library's font
-// sheet (examples/font6x7.bmp: the printable ASCII characters, 6 x 7
-// pixels each, 16 to a row); picture.h for its 16 x 16 smiley. Each
-// header declares bmppic, so the font is given its own name.
+// address 0x3C or 0x3D. font6x7latin1.h is tesselon's output for the
+// library's Latin-1 font sheet (examples/font6x7latin1.bmp: U+0020 to
+// U+007E, then U+00A0 to U+00FF, 6 x 7 pixels each, 16 to a row); a sketch
+// that writes ASCII alone may take the ASCII sheet, examples/font6x7.bmp,
+// half its size. picture.h is the 16 x 16 smiley. Each header declares
+// bmppic, so the font is given its own name. The IDE saves the sketch as
+// UTF-8, which drawText reads.
 #include <TesselonDisplay.h>
 
 #define bmppic font
-#include "font6x7.h"
+#include "font6x7latin1.h"
 #undef bmppic
 #include "picture.h"
 
@@ -21,7 +24,7 @@ void setup()
         address ^= 0x3C ^ 0x3D;
     display.draw(bmppic, 56, 16);
     // Rows 40 to 46 and 47 dark: one page, so the text darkens nothing else.
-    display.drawText(font, 6, 7, F("Hello, tesselon!"), 16, 40);
+    display.drawText(font, 6, 7, F("Grüße, tesselon!"), 16, 40);
 }
 
 void loop() {}
