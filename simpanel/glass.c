@@ -9,7 +9,7 @@
  *             [-controller ssd1306|sh1106|sh1107|ssd1309|st7567|uc1701|pcd8544|st7920]
  *             [-rows 32] [-columns 64] [-address A]
  *             [-upside-down] [-glass-column N] [-warm STATE] [-noreset]
- *             [-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S]
+ *             [-nopanel] [-eeprom] [-uart FILE] [-press S]... [-run N] [-seconds S]
  *             [-cycles N] [-scale N] [-text FILE] [-measure FUNCTION]
  *             firmware.elf|firmware.hex glass.ppm
  *
@@ -31,8 +31,9 @@
  * cycles or S simulated seconds, for firmware that never ends, such as an Arduino sketch; -text
  * writes the glass as text too, '#' for a lit pixel. -nopanel leaves the bus empty; -eeprom puts
  * simavr's 256-byte I2C EEPROM at address 0x50 beside the panel; -uart writes what the firmware
- * sends on its UART to FILE. At the end, standard error tells how often PB5 (the LED on an Uno)
- * changed, the SPI clock a model saw, and -measure the cycles and stack bytes of the first call of
+ * sends on its UART to FILE. -press S presses a button on PD2 (the Uno's pin 2) to GND at S
+ * simulated seconds for 100 ms, as often as given; the pin is high otherwise, as the chip's
+ * pull-up holds it. At the end, standard error tells how often PB5 (the LED on an Uno) changed, the SPI clock a model saw, and -measure the cycles and stack bytes of the first call of
  * FUNCTION. simavr's SSD1306 prints on standard output.
  *
  * -warm STATE starts the ST7920 as an earlier firmware left it (st7920.h
@@ -71,6 +72,8 @@ struct options {
     int nopanel;
     int eeprom;
     const char *uart;
+    double presses[8]; /* -press: when the button on PD2 goes down, in seconds */
+    int press_count;
     unsigned long long run; /* 0: until the firmware sleeps */
     int scale;
     unsigned long long cycles;
@@ -140,6 +143,8 @@ static struct options parse(int argc, char **argv)
             o.address = (int)strtol(argv[++i], NULL, 0);
         else if (!strcmp(argv[i], "-uart") && i + 1 < argc)
             o.uart = argv[++i];
+        else if (!strcmp(argv[i], "-press") && i + 1 < argc && o.press_count < 8)
+            o.presses[o.press_count++] = atof(argv[++i]);
         else if (!strcmp(argv[i], "-run") && i + 1 < argc)
             o.run = strtoull(argv[++i], NULL, 10);
         else if (!strcmp(argv[i], "-seconds") && i + 1 < argc)
@@ -168,7 +173,8 @@ static struct options parse(int argc, char **argv)
     if (argc - i != 2 || o.scale < 1 || o.scale > 64)
         fail("usage: simpanel [-spi] [-controller NAME] [-rows 32|64] [-columns 64] "
              "[-address A] [-upside-down] [-glass-column N] [-warm STATE] [-noreset] "
-             "[-nopanel] [-eeprom] [-uart FILE] [-run N] [-seconds S] [-cycles N] [-scale N] "
+             "[-nopanel] [-eeprom] [-uart FILE] [-press S]... [-run N] [-seconds S] [-cycles N] "
+             "[-scale N] "
              "[-text FILE] [-measure FUNCTION] firmware.elf|firmware.hex glass.ppm",
              NULL);
     o.firmware = argv[i];
@@ -352,6 +358,11 @@ int main(int argc, char **argv)
     avr_irq_register_notify(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('B'), 5), count_change,
                             &led_changes);
 
+    /* The button on PD2: open (high, the pull-up) but while pressed. */
+    avr_irq_t *button = avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('D'), 2);
+    avr_raise_irq(button, 1);
+    int pressed = 0;
+
     const uint32_t entry = o.measure ? symbol_address(&firmware, o.measure) : 0;
     int measuring = 0, measured = 0;
     avr_cycle_count_t start = 0;
@@ -364,6 +375,14 @@ int main(int argc, char **argv)
             fail("the firmware crashed", NULL);
         if (avr->cycle > o.cycles)
             fail("the firmware did not finish within the cycle limit", NULL);
+        if (o.press_count) {
+            const double now = (double)avr->cycle / avr->frequency;
+            int down = 0;
+            for (int p = 0; p < o.press_count; p++)
+                down |= now >= o.presses[p] && now < o.presses[p] + 0.1;
+            if (down != pressed)
+                avr_raise_irq(button, !(pressed = down));
+        }
         if (o.measure && !measured) {
             const uint16_t sp = _avr_sp_get(avr);
             if (!measuring && avr->pc == entry) {

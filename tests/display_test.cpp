@@ -757,7 +757,7 @@ std::vector<SketchCase> sketchcases() {
           library + "examples/PictureSSD1309", library + "examples/PictureNokia5110",
           library + "examples/PictureST7920", library + "examples/PictureST7567",
           library + "examples/PictureST7567I2C", library + "examples/PictureSH1107",
-          library + "examples/TwoDisplays"})
+          library + "examples/TwoDisplays", library + "examples/Menu"})
         for (const char *board : {"arduino:avr:uno", "arduino:avr:nano:cpu=atmega328",
                                   "arduino:avr:mega:cpu=atmega2560", "arduino:avr:leonardo"})
             cases.push_back({sketch, board});
@@ -776,6 +776,7 @@ std::vector<SketchCase> sketchcases() {
     cases[48].glass = "-controller st7567 -address 0x3F";
     cases[52].glass = "-controller sh1107 -address 0x3D";
     cases[56].glass = "-controller sh1106 -address 0x3D -uart uart.txt"; // TwoDisplays' second
+    cases[60].glass = "-press 1.0 -press 1.5";                           // Menu: pressed twice
     // The PCD8544 off and on again, inverted meanwhile: the Uno's alone.
     cases.push_back({std::string(TESSELON_SOURCE_DIR) + "/tests/sketches/OffAndOn",
                      "arduino:avr:uno", "-controller pcd8544 -uart uart.txt"});
@@ -871,6 +872,16 @@ TEST_P(ArduinoSketch, BuildsAndShowsItsPictures) {
         expectglass(above, 64, header("picture.h"), 56, 16);
         expectglass(below, 64, textof(header("font6x7latin1.h"), 6, 7, "Grüße, tesselon!"), 16,
                     40);
+    } else if (name == "Menu") { // the third entry selected, lit with dark letters
+        Glass expected{128, 64, std::vector<bool>(128 * 64)};
+        const char *entries[] = {"Uhrzeit", "Helligkeit", "Töne", "Über"};
+        for (int entry = 0; entry < 4; ++entry) {
+            drawonglass(expected, uniformpixels(128, 8, entry == 2 ? 0 : 1), 0, entry * 16, false,
+                        false);
+            drawonglass(expected, textof(header("font6x7latin1.h"), 6, 7, entries[entry]), 6,
+                        entry * 16, false, entry == 2);
+        }
+        expectlit(glass, expected);
     } else if (name == "FarPictures") {
         expectglass(glass, 64, header("picture.h"), 40, 16);
         EXPECT_EQ(readfile(scratch.path("uart.txt")),
@@ -920,6 +931,7 @@ TEST(ArduinoSketch, HeadersAreTesselonsOutput) {
           std::pair("examples/Frames/ball2.h", "ball2.bmp"),
           std::pair("examples/Frames/ball3.h", "ball3.bmp"),
           std::pair("examples/Text/font6x7latin1.h", "font6x7latin1.bmp"),
+          std::pair("examples/Menu/font6x7latin1.h", "font6x7latin1.bmp"),
           std::pair("examples/Text/picture.h", "smiley.bmp"),
           std::pair("examples/PictureSSD1309/picture.h", "smiley.bmp"),
           std::pair("examples/PictureNokia5110/picture.h", "smiley.bmp"),
