@@ -122,9 +122,9 @@ TEST_P(ExampleBuild, FailedConversionLeavesNoHeader) {
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleBuild, ::testing::Values("avr", "display"));
 
 // The display driver compiles without a warning, pedantic ones too, for
-// every chip it may meet: with a TWI and an SPI, with neither (the
-// ATtiny85, whose bus files then hold nothing), and beside avr-libc's own
-// names (the AT90USB1287 has a RESET of its own).
+// every chip it may meet: with a TWI and an SPI, with a USI instead (the
+// ATtiny25/45/85, 24/44/84, 2313/4313, their pins named otherwise), and
+// beside avr-libc's own names (the AT90USB1287 has a RESET of its own).
 class DriverBuild : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(DriverBuild, CompilesForTheChip) {
@@ -142,4 +142,5 @@ TEST_P(DriverBuild, CompilesForTheChip) {
 
 INSTANTIATE_TEST_SUITE_P(Chips, DriverBuild,
                          ::testing::Values("atmega328p", "atmega2560", "atmega32u4", "atmega8",
-                                           "attiny85", "at90usb1287"));
+                                           "attiny85", "attiny25", "attiny45", "attiny84",
+                                           "attiny24", "attiny2313", "attiny4313", "at90usb1287"));

@@ -9,12 +9,14 @@
 // The driver's rooms, one program here as on the chip.
 #include "bus_spi.c"
 #include "bus_twi.c"
+#include "bus_usi.c"
 #include "controller_oled.c"
 #include "controller_pcd8544.c"
 #include "controller_st7565.c"
 #include "controller_st7920.c"
 #include "page_bytes.c"
 #include "pins.c"
+#include "spi_lines.c"
 #include "tesselon_display.c"
 
 #include "TesselonDisplay.h"

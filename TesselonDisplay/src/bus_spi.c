@@ -30,31 +30,6 @@ uint8_t td_spi_pins(tesselon_display *display, uint8_t cs_idle)
            td_pin_write(SPI_MOSI, 0, 1) && td_pin_write(SPI_SCK, 0, 1);
 }
 
-/* A reset pulse on RESET, or the module's own power-up reset where RESET
- * is not wired, which a controller whose registers are undefined until a
- * pulse refuses. */
-void td_spi_reset(tesselon_display *display)
-{
-    const uint8_t reset = display->bus.spi.reset;
-    if (reset == TESSELON_NO_PIN) {
-        if (pgm_read_byte(&display->panel->controller.traits) & TD_NEEDS_RESET)
-            td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-        td_wait_ms(100); /* reset with the board: the module's own power-up reset, as over I2C */
-        return;
-    }
-    td_reset_pulse(reset);
-}
-
-void td_spi_init(tesselon_display *display)
-{
-    /* D/C must be wired: without it commands would be taken for pixels. */
-    if (display->bus.spi.dc == TESSELON_NO_PIN || !td_spi_pins(display, 1)) {
-        td_fail(display, TESSELON_DISPLAY_ARGUMENT_ERROR);
-        return;
-    }
-    td_spi_reset(display);
-}
-
 /* The SPI at the panel's clock, in mode 0, MSB first. The clock is set
  * each time, as another device on the SPI may want another. */
 void td_spi_clock_set(const tesselon_display *display)
@@ -64,15 +39,6 @@ void td_spi_clock_set(const tesselon_display *display)
     SPSR = clock >> 7;
     (void)SPSR; /* reading both clears a finished transfer's flag, which */
     (void)SPDR; /* another device's may have left, before the first wait */
-}
-
-void td_spi_begin(tesselon_display *display, uint8_t carries)
-{
-    if (TD_FAILED(display->state))
-        return;
-    td_spi_clock_set(display);
-    td_pin_write(display->bus.spi.dc, carries, 0);
-    td_pin_write(display->bus.spi.cs, 0, 0);
 }
 
 /* Whether the byte on the SPI left in time; it mostly has, when asked. */
@@ -109,12 +75,6 @@ void td_spi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
         }
     }
     display->state |= TD_ON_THE_BUS;
-}
-
-void td_spi_end(tesselon_display *display)
-{
-    td_spi_ready(display);
-    td_pin_write(display->bus.spi.cs, 1, 0);
 }
 
 /* Takes the next page byte from row registers r0 to r7 (the page's rows

@@ -150,7 +150,7 @@ TD_INLINE uint8_t twi_ready(tesselon_display *display)
 #define TWBR_LEAST 0
 #endif
 
-void td_twi_init(tesselon_display *display)
+void td_i2c_init(tesselon_display *display)
 {
     (void)display;
     /* Unless Wire has the TWI, at its own clock. The prescaler is left as
@@ -170,7 +170,7 @@ void td_twi_init(tesselon_display *display)
 /* Sends count bytes of the stream, the address too, each once the step
  * before ended well, the last left on the bus; a count of 0 sends the
  * STOP instead, once the last byte has ended well. */
-void td_twi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t in_flash)
+void td_i2c_send(tesselon_display *display, const uint8_t *bytes, uint8_t count, uint8_t in_flash)
 {
     do {
         if (!twi_ready(display))
@@ -196,7 +196,7 @@ void td_twi_send(tesselon_display *display, const uint8_t *bytes, uint8_t count,
  * statuses count as idle; simavr 1.6 also leaves the last byte's status in
  * TWSR after a STOP, where the chip shows 0xF8.
  */
-void td_twi_begin(tesselon_display *display, uint8_t carries)
+void td_i2c_begin(tesselon_display *display, uint8_t carries)
 {
     if (TD_FAILED(display->state))
         return;
@@ -209,15 +209,15 @@ void td_twi_begin(tesselon_display *display, uint8_t carries)
     twi_go(_BV(TWSTA));
     display->state = TD_ON_THE_BUS;
     display->bus.i2c.control = carries;
-    td_twi_send(display, &display->bus.i2c.address, 2, 0);
+    td_i2c_send(display, &display->bus.i2c.address, 2, 0);
 }
 
-void td_twi_end(tesselon_display *display) { td_twi_send(display, 0, 0, 0); }
+void td_i2c_end(tesselon_display *display) { td_i2c_send(display, 0, 0, 0); }
 
 /* The TWI's 22.5 us a byte leave room to build 8 page bytes at once. */
-void td_twi_send_line(tesselon_display *display, td_page_line *line)
+void td_i2c_send_line(tesselon_display *display, td_page_line *line)
 {
-    td_send_line_in_blocks(display, line, td_twi_send);
+    td_send_line_in_blocks(display, line, td_i2c_send);
 }
 
 #endif

@@ -3,7 +3,7 @@
  * share with the ST7565 family. */
 #include "tesselon_driver.h"
 
-#if TD_HAS_TWI || TD_HAS_SPI /* the buses these controllers are on */
+#if TD_I2C_BUS || TD_SPI_BUS /* the buses these controllers are on */
 
 /* Every register a firmware before may have changed is set, as a module
  * without a reset line (and one whose RESET is not wired) keeps them over
@@ -112,7 +112,7 @@ uint8_t td_page_address(td_page_line *line)
  * contrast 0 to 255. */
 #define OLED(setup_bytes, traits) TD_PAGE_CONTROLLER(setup_bytes, 255, traits)
 
-/* Each panel on a bus (twi, spi). The SSD1306 and the SSD1309 show RAM
+/* Each panel on a bus (i2c, spi). The SSD1306 and the SSD1309 show RAM
  * columns 0 to 127; the SH1106 has 132, and the usual 128-pixel glass
  * shows 2 to 129. The SSD1309's registers are undefined until a reset
  * pulse. Upright, all but the SH1107 map column 127 to SEG0 (0xA1) and
@@ -134,16 +134,16 @@ uint8_t td_page_address(td_page_line *line)
 #define SH1107_128(bus) OLED_PANEL(bus, sh1107_setup, TD_TURNS, 128, 128, 0, 128, 4000000UL)
 #define SH1107_64(bus) OLED_PANEL(bus, sh1107_64_setup, 0, 64, 128, 0, 128, 4000000UL)
 
-#if TD_HAS_TWI
-TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(twi);
-TD_PANEL(tesselon_display_ssd1306_32_i2c) = SSD1306_32(twi);
-TD_PANEL(tesselon_display_ssd1309_i2c) = SSD1309_64(twi);
-TD_PANEL(tesselon_display_sh1106_i2c) = SH1106_64(twi);
-TD_PANEL(tesselon_display_sh1107_i2c) = SH1107_128(twi);
-TD_PANEL(tesselon_display_sh1107_64_i2c) = SH1107_64(twi);
+#if TD_I2C_BUS
+TD_PANEL(tesselon_display_ssd1306_i2c) = SSD1306_64(i2c);
+TD_PANEL(tesselon_display_ssd1306_32_i2c) = SSD1306_32(i2c);
+TD_PANEL(tesselon_display_ssd1309_i2c) = SSD1309_64(i2c);
+TD_PANEL(tesselon_display_sh1106_i2c) = SH1106_64(i2c);
+TD_PANEL(tesselon_display_sh1107_i2c) = SH1107_128(i2c);
+TD_PANEL(tesselon_display_sh1107_64_i2c) = SH1107_64(i2c);
 #endif
 
-#if TD_HAS_SPI
+#if TD_SPI_BUS
 TD_PANEL(tesselon_display_ssd1306_spi) = SSD1306_64(spi);
 TD_PANEL(tesselon_display_ssd1306_32_spi) = SSD1306_32(spi);
 TD_PANEL(tesselon_display_ssd1309_spi) = SSD1309_64(spi);

@@ -2,7 +2,7 @@
  * its panel, on the SPI. Its banks of 84 bytes are pages. */
 #include "tesselon_driver.h"
 
-#if TD_HAS_SPI
+#if TD_SPI_BUS
 
 /* After its reset pulse. Its operating voltage suits one module and not
  * another: setContrast sets it. */

@@ -4,7 +4,7 @@
  * OLEDs' (td_page_address). */
 #include "tesselon_driver.h"
 
-#if TD_HAS_TWI || TD_HAS_SPI
+#if TD_I2C_BUS || TD_SPI_BUS
 
 /* Every register another firmware may have changed, as on the OLEDs: an
  * I2C module has no reset line. The ST7567's booster makes the glass's
@@ -54,12 +54,12 @@ static const uint8_t uc1701_setup[] TD_LOW_FLASH(uc1701_setup) = TD_SETUP(
         .spi_clock = TD_SPI_CLOCK(4000000UL)                                                       \
     }
 
-#if TD_HAS_TWI
+#if TD_I2C_BUS
 TD_PANEL(tesselon_display_st7567_i2c) =
-    ST7565_PANEL(twi, st7567_setup, TD_UPRIGHT_SEGMENTS_REVERSED, 4);
+    ST7565_PANEL(i2c, st7567_setup, TD_UPRIGHT_SEGMENTS_REVERSED, 4);
 #endif
 
-#if TD_HAS_SPI
+#if TD_SPI_BUS
 TD_PANEL(tesselon_display_st7567_spi) =
     ST7565_PANEL(spi, st7567_setup, TD_NEEDS_RESET | TD_UPRIGHT_SEGMENTS_REVERSED, 4);
 TD_PANEL(tesselon_display_uc1701_spi) =

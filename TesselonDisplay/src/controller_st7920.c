@@ -2,7 +2,7 @@
  * 16-pixel words, its set-up and its panel. */
 #include "tesselon_driver.h"
 
-#if TD_HAS_SPI
+#if TD_SPI_BUS
 
 /*
  * Each byte goes as a frame of three: a sync byte that names it an

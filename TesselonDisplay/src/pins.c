@@ -1,6 +1,21 @@
 /* Pins: a pin number's port and bit, driven high or low. */
 #include "tesselon_driver.h"
 
+/* The ATtinies' ports lie elsewhere than the ATmegas' (PINA at I/O 0, three
+ * registers a port): each port a sketch may drive, with its pins but the
+ * chip's RESET. */
+#define TD_PORT(letter, port, pins)                                                                \
+    if (pin >> 3 == (letter) - 'A' && *mask & (pins))                                              \
+        return &port;
+#if defined(__AVR_ATtiny25__) || defined(__AVR_ATtiny45__) || defined(__AVR_ATtiny85__)
+#define TD_PORTS TD_PORT('B', PORTB, 0x1F) /* PB5 is RESET */
+#elif defined(__AVR_ATtiny24__) || defined(__AVR_ATtiny44__) || defined(__AVR_ATtiny84__)
+#define TD_PORTS TD_PORT('A', PORTA, 0xFF) TD_PORT('B', PORTB, 0x07) /* PB3 is RESET */
+#elif defined(__AVR_ATtiny2313__) || defined(__AVR_ATtiny2313A__) || defined(__AVR_ATtiny4313__)
+#define TD_PORTS                                                                                   \
+    TD_PORT('A', PORTA, 0x03) TD_PORT('B', PORTB, 0xFF) TD_PORT('D', PORTD, 0x7F) /* PA2 is RESET */
+#endif
+
 /* A pin's output register and bit, 0 for a number that names no pin. */
 static volatile uint8_t *pin_port(uint8_t pin, uint8_t *mask)
 {
@@ -9,6 +24,10 @@ static volatile uint8_t *pin_port(uint8_t pin, uint8_t *mask)
         return 0;
     *mask = digitalPinToBitMask(pin);
     return portOutputRegister(digitalPinToPort(pin));
+#elif defined(TD_PORTS)
+    *mask = _BV(pin & 7);
+    TD_PORTS
+    return 0;
 #else
     if ((pin >> 3) > 'G' - 'A')
         return 0;

@@ -27,8 +27,11 @@
  *
  * Pins: I2C uses the chip's TWI pins (SDA, SCL). SPI uses the chip's MOSI
  * and SCK, keeps its SS an output, and drives CS, D/C and RESET on pins
- * named at init: Arduino pin numbers in a sketch, TESSELON_PIN('B', 2) and
- * the like elsewhere; TESSELON_NO_PIN for a CS or RESET that is not wired.
+ * named at init. On an ATtiny with a USI and neither (the ATtiny25/45/85:
+ * SDA PB0, SCL PB2; SPI's MOSI on DO, PB1, SCK on PB2) both buses go over
+ * the USI. Pins are named at init as Arduino pin numbers in a sketch,
+ * TESSELON_PIN('B', 2) and the like elsewhere; TESSELON_NO_PIN for a CS or
+ * RESET that is not wired.
  * The SSD1309, the ST7567 and UC1701 on SPI, and the PCD8544 need their
  * RESET wired. The ST7920 has no
  * D/C (TESSELON_NO_PIN), and its CS (the module's RS pin) is active high.

@@ -48,6 +48,16 @@ extern "C" {
 #else
 #define TD_HAS_SPI 0
 #endif
+/* The USI, where a chip has neither (the ATtiny25/45/85, 24/44/84,
+ * 2313/4313): I2C in its two-wire mode, SPI in its three-wire mode. */
+#if defined(USICR) && !TD_HAS_TWI && !TD_HAS_SPI
+#define TD_HAS_USI 1
+#else
+#define TD_HAS_USI 0
+#endif
+/* The buses a panel may be on: by the chip's TWI or SPI, or by its USI. */
+#define TD_I2C_BUS (TD_HAS_TWI || TD_HAS_USI)
+#define TD_SPI_BUS (TD_HAS_SPI || TD_HAS_USI)
 
 /* For the small functions on the way of every byte. */
 #define TD_INLINE static inline __attribute__((always_inline))
@@ -296,11 +306,11 @@ TD_INLINE void td_reset_pulse(uint8_t pin)
         .send_line = td_##bus##_send_line, .end = td_##bus##_end                                   \
     }
 
-#if TD_HAS_TWI
-TD_BUS_FUNCTIONS(twi)
+#if TD_I2C_BUS
+TD_BUS_FUNCTIONS(i2c)
 #endif
 
-#if TD_HAS_SPI
+#if TD_SPI_BUS
 TD_BUS_FUNCTIONS(spi)
 /* For a controller's framing on the SPI: its lines set up with CS at its
  * idle level, whether every pin named is a pin; the reset pulse or the
