@@ -5,7 +5,7 @@
  * the panel's glass then shows as a PPM picture: lit pixels light, the
  * glass dark.
  *
- *   simpanel [-mcu NAME] [-spi]
+ *   simpanel [-mcu NAME] [-frequency HZ] [-spi]
  *             [-controller ssd1306|sh1106|sh1107|ssd1309|st7567|uc1701|pcd8544|st7920]
  *             [-rows 32] [-columns 64] [-address A]
  *             [-upside-down] [-glass-column N] [-warm STATE] [-noreset]
@@ -27,13 +27,18 @@
  *
  * The firmware is an ELF file or an Intel hex file (what the Arduino IDE
  * exports), for the ATmega328P or the chip -mcu names (atmega2560: its
- * I2C is the same TWI; the SPI wiring above is the 328P's). -run N or -seconds S stops after N
+ * I2C is the same TWI; the SPI wiring above is the 328P's; attiny85: the
+ * buses on its USI, usi.c, I2C on PB0 and PB2, SPI's MOSI on PB1 and SCK
+ * on PB2 with CS PB3, D/C PB4, RESET PB0, and the LED counted on PB1),
+ * at 16 MHz or the -frequency given; -stuck N has a module left mid-byte
+ * hold SDA low there for N clocks. -run N or -seconds S stops after N
  * cycles or S simulated seconds, for firmware that never ends, such as an Arduino sketch; -text
  * writes the glass as text too, '#' for a lit pixel. -nopanel leaves the bus empty; -eeprom puts
  * simavr's 256-byte I2C EEPROM at address 0x50 beside the panel; -uart writes what the firmware
  * sends on its UART to FILE. -press S presses a button on PD2 (the Uno's pin 2) to GND at S
  * simulated seconds for 100 ms, as often as given; the pin is high otherwise, as the chip's
- * pull-up holds it. At the end, standard error tells how often PB5 (the LED on an Uno) changed, the SPI clock a model saw, and -measure the cycles and stack bytes of the first call of
+ * pull-up holds it. At the end, standard error tells how often the LED's pin (PB5 on an Uno)
+ * changed, the SPI clock a model saw, and -measure the cycles and stack bytes of the first call of
  * FUNCTION. simavr's SSD1306 prints on standard output.
  *
  * -warm STATE starts the ST7920 as an earlier firmware left it (st7920.h
@@ -59,12 +64,14 @@
 #include "sim_hex.h"
 #include "ssd1306_virt.h"
 #include "st7920.h"
+#include "usi.h"
 
 static const unsigned char lit_colour[3] = {0xE0, 0xF0, 0xFF};
 static const unsigned char dark_colour[3] = {0x10, 0x14, 0x18};
 
 struct options {
     const char *mcu;
+    unsigned long frequency;
     int spi;
     const char *controller;
     int rows;
@@ -81,6 +88,7 @@ struct options {
     const char *text;
     const char *warm; /* the ST7920's state at the start, or NULL: cold */
     int noreset;
+    int stuck; /* -stuck N: on the ATtiny85, a module holds SDA low for N clocks */
     int columns;      /* the SH1107's glass width */
     int upside_down;  /* a page panel's module mounted upside down */
     int glass_column; /* the RAM column at its glass's left edge upright, or -1: the usual */
@@ -105,6 +113,7 @@ static void quiet_logger(avr_t *avr, const int level, const char *format, va_lis
 static struct options parse(int argc, char **argv)
 {
     struct options o = {.mcu = "atmega328p",
+                        .frequency = 16000000,
                         .controller = "ssd1306",
                         .rows = 64,
                         .address = 0x3C,
@@ -116,12 +125,16 @@ static struct options parse(int argc, char **argv)
     for (; i < argc && argv[i][0] == '-'; i++) {
         if (!strcmp(argv[i], "-mcu") && i + 1 < argc)
             o.mcu = argv[++i];
+        else if (!strcmp(argv[i], "-frequency") && i + 1 < argc)
+            o.frequency = strtoul(argv[++i], NULL, 10);
         else if (!strcmp(argv[i], "-spi"))
             o.spi = 1;
         else if (!strcmp(argv[i], "-nopanel"))
             o.nopanel = 1;
         else if (!strcmp(argv[i], "-warm") && i + 1 < argc)
             o.warm = argv[++i];
+        else if (!strcmp(argv[i], "-stuck") && i + 1 < argc)
+            o.stuck = atoi(argv[++i]);
         else if (!strcmp(argv[i], "-noreset"))
             o.noreset = 1;
         else if (!strcmp(argv[i], "-columns") && i + 1 < argc)
@@ -172,7 +185,7 @@ static struct options parse(int argc, char **argv)
         fail("only the SH1107 comes 64 columns wide", NULL);
     if (argc - i != 2 || o.scale < 1 || o.scale > 64)
         fail("usage: simpanel [-spi] [-controller NAME] [-rows 32|64] [-columns 64] "
-             "[-address A] [-upside-down] [-glass-column N] [-warm STATE] [-noreset] "
+             "[-mcu NAME] [-frequency HZ] [-stuck N] [-address A] [-upside-down] [-glass-column N] [-warm STATE] [-noreset] "
              "[-nopanel] [-eeprom] [-uart FILE] [-press S]... [-run N] [-seconds S] [-cycles N] "
              "[-scale N] "
              "[-text FILE] [-measure FUNCTION] firmware.elf|firmware.hex glass.ppm",
@@ -247,17 +260,58 @@ static void count_change(struct avr_irq_t *irq, uint32_t value, void *param)
 }
 
 /* The panel and the other parts on the chip's buses. */
+static usi_t usi;
+
+/* The chip's TWI and SPI irqs, or its USI's where it has no TWI: they carry
+ * the same messages and bytes. */
+static int on_usi(const struct options *o) { return !strncmp(o->mcu, "attiny", 6); }
+static avr_irq_t *twi_irqs(avr_t *avr, const struct options *o)
+{
+    return on_usi(o) ? usi.twi : avr_io_getirq(avr, AVR_IOCTL_TWI_GETIRQ(0), 0);
+}
+static avr_irq_t *spi_irqs(avr_t *avr, const struct options *o)
+{
+    return on_usi(o) ? usi.spi : avr_io_getirq(avr, AVR_IOCTL_SPI_GETIRQ(0), 0);
+}
+
+/* simavr's SSD1306 on the USI, wired by hand as its own connect calls
+ * wire it to a TWI or an SPI. */
+static void ssd1306_on_usi(avr_t *avr, const struct options *o, const ssd1306_wiring_t *w)
+{
+    if (!o->spi) {
+        avr_connect_irq(usi.twi + TWI_IRQ_OUTPUT, ssd1306.irq + IRQ_SSD1306_TWI_OUT);
+        avr_connect_irq(ssd1306.irq + IRQ_SSD1306_TWI_IN, usi.twi + TWI_IRQ_INPUT);
+        return;
+    }
+    avr_connect_irq(usi.spi + SPI_IRQ_OUTPUT, ssd1306.irq + IRQ_SSD1306_SPI_BYTE_IN);
+    avr_connect_irq(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(w->chip_select.port),
+                                  w->chip_select.pin),
+                    ssd1306.irq + IRQ_SSD1306_ENABLE);
+    avr_connect_irq(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(w->data_instruction.port),
+                                  w->data_instruction.pin),
+                    ssd1306.irq + IRQ_SSD1306_DATA_INSTRUCTION);
+    avr_connect_irq(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(w->reset.port), w->reset.pin),
+                    ssd1306.irq + IRQ_SSD1306_RESET);
+}
+
 static void connect(avr_t *avr, const struct options *o)
 {
-    /* PB0 is the reset pin on both buses: an I2C firmware never drives it. */
+    /* PB0 is the reset pin on both buses: an I2C firmware never drives it.
+     * On the ATtiny85 CS is PB3 and D/C PB4 (PB1 and PB2 are the USI's). */
     static ssd1306_wiring_t wiring = {{'B', 2}, {'B', 1}, {'B', 0}};
+    if (on_usi(o)) {
+        usi_init(avr, &usi, o->stuck);
+        wiring.chip_select.pin = 3, wiring.data_instruction.pin = 4;
+    }
+    const int cs = wiring.chip_select.pin, dc = wiring.data_instruction.pin;
     if (o->nopanel)
         ;
     else if (is(o, "st7920")) {
         st7920_init(avr, &st7920);
         if (o->warm && st7920_warm(&st7920, o->warm) != 0)
             fail("no such warm state of the ST7920: ", o->warm);
-        st7920_connect(&st7920, 2, o->noreset ? -1 : 0);
+        st7920_connect(&st7920, spi_irqs(avr, o), on_usi(o) ? &usi.spi_clock : NULL, cs,
+                       o->noreset ? -1 : 0);
     } else if (modelled(o)) {
         pagepanel_init(avr, &pagepanel,
                        is(o, "sh1106")    ? SH1106
@@ -272,12 +326,15 @@ static void connect(avr_t *avr, const struct options *o)
                            o->glass_column >= 0 ? o->glass_column : pagepanel.first_visible,
                            o->upside_down);
         if (o->spi || is(o, "pcd8544") || is(o, "uc1701"))
-            pagepanel_connect_spi(&pagepanel, 2, 1, 0);
+            pagepanel_connect_spi(&pagepanel, spi_irqs(avr, o), on_usi(o) ? &usi.spi_clock : NULL,
+                                  cs, dc, 0);
         else
-            pagepanel_connect_twi(&pagepanel, o->address);
+            pagepanel_connect_twi(&pagepanel, o->address, twi_irqs(avr, o));
     } else {
         ssd1306_init(avr, &ssd1306, 128, o->rows);
-        if (o->spi)
+        if (on_usi(o))
+            ssd1306_on_usi(avr, o, &wiring);
+        else if (o->spi)
             ssd1306_connect(&ssd1306, &wiring);
         else
             ssd1306_connect_twi(&ssd1306, &wiring);
@@ -351,16 +408,18 @@ int main(int argc, char **argv)
     if (!avr || avr_init(avr) != 0)
         fail("no such chip in this simavr: ", o.mcu);
     avr_load_firmware(avr, &firmware);
-    avr->frequency = 16000000;
+    avr->frequency = o.frequency;
 
     connect(avr, &o);
-    static uint32_t led_changes;
-    avr_irq_register_notify(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('B'), 5), count_change,
+    static uint32_t led_changes; /* the LED: PB5, the Uno's; PB1 on an ATtiny, the Digispark's */
+    const int led = on_usi(&o) ? 1 : 5;
+    avr_irq_register_notify(avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('B'), led), count_change,
                             &led_changes);
 
     /* The button on PD2: open (high, the pull-up) but while pressed. */
     avr_irq_t *button = avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('D'), 2);
-    avr_raise_irq(button, 1);
+    if (button) /* an ATtiny85 has no port D */
+        avr_raise_irq(button, 1);
     int pressed = 0;
 
     const uint32_t entry = o.measure ? symbol_address(&firmware, o.measure) : 0;
@@ -375,7 +434,7 @@ int main(int argc, char **argv)
             fail("the firmware crashed", NULL);
         if (avr->cycle > o.cycles)
             fail("the firmware did not finish within the cycle limit", NULL);
-        if (o.press_count) {
+        if (o.press_count && button) {
             const double now = (double)avr->cycle / avr->frequency;
             int down = 0;
             for (int p = 0; p < o.press_count; p++)
@@ -400,7 +459,7 @@ int main(int argc, char **argv)
     }
     if (o.measure && !measured)
         fail("the firmware never returned from ", o.measure);
-    fprintf(stderr, "PB5 changed %u times\n", (unsigned)led_changes);
+    fprintf(stderr, "PB%d changed %u times\n", led, (unsigned)led_changes);
     const int st = is(&o, "st7920");
     if (modelled(&o) && (o.spi || st || is(&o, "pcd8544") || is(&o, "uc1701")))
         fprintf(stderr, "%s SPI clock: %lu Hz\n", st ? "ST7920" : pagepanel.name,
@@ -412,6 +471,13 @@ int main(int argc, char **argv)
                                       : pagepanel_check(&pagepanel);
     if (fault)
         fail("the panel saw a fault: ", fault);
+    if (on_usi(&o) && usi_check(&usi))
+        fail("the USI's bus saw a fault: ", usi_check(&usi));
+    if (on_usi(&o) && usi.spi_clock)
+        fprintf(stderr, "USI SPI clock: %lu Hz\n", usi.spi_clock);
+    if (on_usi(&o) && usi.scl_period_ns)
+        fprintf(stderr, "USI I2C SCL at the least: low %.0f ns, high %.0f ns, period %.0f ns\n",
+                usi.scl_low_ns, usi.scl_high_ns, usi.scl_period_ns);
     write_glass(&o);
     if (o.text)
         write_text(&o);

@@ -391,16 +391,14 @@ static void twi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
     }
 }
 
-void pagepanel_connect_twi(pagepanel_t *p, uint8_t address)
+void pagepanel_connect_twi(pagepanel_t *p, uint8_t address, avr_irq_t *twi)
 {
     static const char *names[2] = {"pagepanel.twi.in", "pagepanel.twi.out"};
     p->address = address;
     p->irq = avr_alloc_irq(&p->avr->irq_pool, 0, 2, names);
     avr_irq_register_notify(p->irq + TWI_IRQ_OUTPUT, twi_hook, p);
-    avr_connect_irq(avr_io_getirq(p->avr, AVR_IOCTL_TWI_GETIRQ(0), TWI_IRQ_OUTPUT),
-                    p->irq + TWI_IRQ_OUTPUT);
-    avr_connect_irq(p->irq + TWI_IRQ_INPUT,
-                    avr_io_getirq(p->avr, AVR_IOCTL_TWI_GETIRQ(0), TWI_IRQ_INPUT));
+    avr_connect_irq(twi + TWI_IRQ_OUTPUT, p->irq + TWI_IRQ_OUTPUT);
+    avr_connect_irq(p->irq + TWI_IRQ_INPUT, twi + TWI_IRQ_INPUT);
 }
 
 /* ---- SPI ---- */
@@ -419,7 +417,7 @@ static void spi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
     pagepanel_t *p = param;
     if (p->cs)
         return; /* not selected */
-    const unsigned long clock = spi_clock(p);
+    const unsigned long clock = p->bus_clock ? *p->bus_clock : spi_clock(p);
     if (clock > p->spi_clock)
         p->spi_clock = clock;
     if (clock > p->max_clock)
@@ -453,12 +451,13 @@ static void reset_hook(struct avr_irq_t *irq, uint32_t value, void *param)
 }
 
 /* The SSD1309's and the PCD8544's registers are undefined until a pulse on RES. */
-void pagepanel_connect_spi(pagepanel_t *p, int cs_bit, int dc_bit, int reset_bit)
+void pagepanel_connect_spi(pagepanel_t *p, avr_irq_t *spi, const unsigned long *bus_clock,
+                           int cs_bit, int dc_bit, int reset_bit)
 {
     p->cs = 1;
     p->needs_reset = p->kind != SH1106 && p->kind != SH1107;
-    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_SPI_GETIRQ(0), SPI_IRQ_OUTPUT),
-                            spi_hook, p);
+    p->bus_clock = bus_clock;
+    avr_irq_register_notify(spi + SPI_IRQ_OUTPUT, spi_hook, p);
     avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), cs_bit), cs_hook,
                             p);
     avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), dc_bit), dc_hook,

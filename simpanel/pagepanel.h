@@ -37,6 +37,7 @@ typedef struct pagepanel {
      * upside down, the viewer sees it turned by 180 degrees. */
     int first_visible, top_com, upright_remap, upright_scan_reverse, upside_down;
     unsigned long max_clock; /* the fastest SPI clock the datasheet allows */
+    const unsigned long *bus_clock; /* the SPI clock a USI model measured, or NULL */
     uint8_t ram[PAGEPANEL_PAGES][PAGEPANEL_COLUMNS];
     uint8_t written[PAGEPANEL_PAGES][PAGEPANEL_COLUMNS];
     uint8_t page, column;
@@ -64,11 +65,15 @@ void pagepanel_init(avr_t *avr, pagepanel_t *p, pagepanel_kind kind, int columns
  * while upright, or mounted upside down. */
 void pagepanel_wire(pagepanel_t *p, int column, int upside_down);
 
-/* On the chip's TWI at a 7-bit address (the SH1106 and the SSD1309). */
-void pagepanel_connect_twi(pagepanel_t *p, uint8_t address);
+/* On an I2C bus at a 7-bit address: twi is the chip's TWI irqs, or the
+ * USI model's, which carry the same messages. */
+void pagepanel_connect_twi(pagepanel_t *p, uint8_t address, avr_irq_t *twi);
 
-/* On the chip's SPI, with CS, D/C and RESET on pins of port B. */
-void pagepanel_connect_spi(pagepanel_t *p, int cs_bit, int dc_bit, int reset_bit);
+/* On an SPI bus (spi: the chip's SPI irqs, or the USI model's), with CS,
+ * D/C and RESET on pins of port B; the clock from SPCR and SPSR, or where
+ * bus_clock points (the USI model's measure). */
+void pagepanel_connect_spi(pagepanel_t *p, avr_irq_t *spi, const unsigned long *bus_clock,
+                           int cs_bit, int dc_bit, int reset_bit);
 
 /* The glass's width and height in pixels as the module stands: 128 x 64,
  * the PCD8544's 84 x 48, the SH1107's 128 x 128 or 64 x 128. */

@@ -213,7 +213,8 @@ static void spi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
     st7920_t *p = param;
     if (!p->cs)
         return; /* not selected: CS is active high */
-    const unsigned long divider = spi_divider(p), clock = p->avr->frequency / divider;
+    const unsigned long divider = p->bus_clock ? 0 : spi_divider(p),
+                        clock = p->bus_clock ? *p->bus_clock : p->avr->frequency / divider;
     if (clock > p->spi_clock)
         p->spi_clock = clock;
     if (clock > MAX_CLOCK)
@@ -237,9 +238,9 @@ static void spi_hook(struct avr_irq_t *irq, uint32_t value, void *param)
     const uint8_t whole = p->frame[1] | p->frame[2] >> 4;
     (p->frame[0] == 0xFA ? data : instruction)(p, whole);
     /* The frame ends with its last byte: 8 clocks after it was written, or
-     * when simavr hands it over, if later. */
+     * when simavr hands it over, if later; a USI hands it over as it ends. */
     avr_cycle_count_t last = 8 * divider;
-    if (last < avr_usec_to_cycles(p->avr, SIMAVR_SPI_BYTE_US))
+    if (!p->bus_clock && last < avr_usec_to_cycles(p->avr, SIMAVR_SPI_BYTE_US))
         last = avr_usec_to_cycles(p->avr, SIMAVR_SPI_BYTE_US);
     p->ready = p->avr->cycle + last + avr_usec_to_cycles(p->avr, p->wait_us);
 }
@@ -261,10 +262,11 @@ static void reset_hook(struct avr_irq_t *irq, uint32_t value, void *param)
     reset(param);
 }
 
-void st7920_connect(st7920_t *p, int cs_bit, int reset_bit)
+void st7920_connect(st7920_t *p, avr_irq_t *spi, const unsigned long *bus_clock, int cs_bit,
+                    int reset_bit)
 {
-    avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_SPI_GETIRQ(0), SPI_IRQ_OUTPUT),
-                            spi_hook, p);
+    p->bus_clock = bus_clock;
+    avr_irq_register_notify(spi + SPI_IRQ_OUTPUT, spi_hook, p);
     avr_irq_register_notify(avr_io_getirq(p->avr, AVR_IOCTL_IOPORT_GETIRQ('B'), cs_bit), cs_hook,
                             p);
     if (reset_bit >= 0)

@@ -35,6 +35,7 @@ typedef struct st7920 {
     uint8_t high_byte, half;                                      /* a word's first byte */
     uint8_t cs;
     unsigned long spi_clock; /* the fastest seen, in Hz */
+    const unsigned long *bus_clock; /* the clock a USI model measured, or NULL: SPCR's */
     char fault[112];
 } st7920_t;
 
@@ -50,9 +51,11 @@ void st7920_init(avr_t *avr, st7920_t *p);
  * -1 for an unknown state. */
 int st7920_warm(st7920_t *p, const char *state);
 
-/* On the chip's SPI, with CS and RESET on pins of port B (reset_bit -1:
- * RESET not wired). */
-void st7920_connect(st7920_t *p, int cs_bit, int reset_bit);
+/* On an SPI bus (spi: the chip's SPI irqs, or the USI model's, whose
+ * measured clock bus_clock points to), with CS and RESET on pins of port B
+ * (reset_bit -1: RESET not wired). */
+void st7920_connect(st7920_t *p, avr_irq_t *spi, const unsigned long *bus_clock, int cs_bit,
+                    int reset_bit);
 
 /* Whether the glass is lit at column x, row y (0, 0 at the top left). */
 int st7920_lit(const st7920_t *p, int x, int y);

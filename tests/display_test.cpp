@@ -177,7 +177,27 @@ struct GlassCase {
     bool spread = true;                           // an SSD1306 case: on every controller too
     bool inverted = false;                        // drawn in invert mode
     std::optional<Fill> fill = std::nullopt;      // a rectangle filled after the picture
+    const char *mcu = "atmega328p";               // the chip, and its clock in Hz
+    const char *frequency = "16000000";
+    int resetpin = -1; // on I2C, the module's RES on this TESSELON_PIN number
 };
+
+// The case with the module's RES on pin (a TESSELON_PIN number), which the
+// chip may refuse: a fault.
+GlassCase withreset(GlassCase c, int pin, bool refused) {
+    c.resetpin = pin;
+    c.refused = refused;
+    return c;
+}
+
+// The case on an ATtiny85 at a clock of frequency Hz, its buses on the USI.
+GlassCase tiny85(GlassCase c, const char *frequency) {
+    c.mcu = "attiny85";
+    c.frequency = frequency;
+    c.spread = false;
+    c.name = "Tiny85" + c.name;
+    return c;
+}
 
 // The case on an SSD1306 and, on the SPI, on the ST7920: the page and the
 // word controllers.
@@ -391,10 +411,11 @@ std::vector<GlassCase> everypanel(std::vector<GlassCase> cases) {
     return cases;
 }
 
-// How often the harness saw PB5 change, from its report.
+// How often the harness saw the LED's pin change (PB5 on the Uno, PB1 on
+// the ATtiny85), from its report.
 int ledchanges(const std::string &report) {
-    const std::size_t at = report.find("PB5 changed ");
-    return at == std::string::npos ? -1 : std::stoi(report.substr(at + 12));
+    const std::size_t at = report.find(" changed ");
+    return at == std::string::npos ? -1 : std::stoi(report.substr(at + 9));
 }
 
 class OnTheGlass : public ::testing::TestWithParam<GlassCase> {};
@@ -412,10 +433,12 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     ASSERT_EQ(shell("make -s -f " + quoted(example + "Makefile") + " PICTURE=" + quoted(bmp) +
                     " OUT=" + quoted(scratch.path("")) + " TESSELON=" + quoted(buildprogram()) +
                     " BUS=" + (c.spi ? "spi" : "i2c") + " ROWS=" + std::to_string(c.rows) +
-                    " CONTROLLER=" + c.controller + " ADDRESS=" + c.address + " X=" +
+                    " MCU=" + c.mcu + " F_CPU=" + c.frequency + "UL" + " CONTROLLER=" +
+                    c.controller + " ADDRESS=" + c.address + " X=" +
                     std::to_string(c.x) + " Y=" + std::to_string(c.y) + (c.flip ? " FLIP=1" : "") +
                     (c.offset >= 0 ? " OFFSET=" + std::to_string(c.offset) : "") +
                     (c.inverted ? " INVERTED=1" : "") +
+                    (c.resetpin >= 0 ? " RESETPIN=" + std::to_string(c.resetpin) : "") +
                     (c.fill ? " FILL=" + std::to_string(c.fill->x) + "," +
                                   std::to_string(c.fill->y) + "," + std::to_string(c.fill->width) +
                                   "," + std::to_string(c.fill->height) + "," +
@@ -431,7 +454,8 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
               0)
         << readfile(scratch.path("make.log"));
     // A blinking firmware never sleeps: it runs for two simulated seconds.
-    ASSERT_EQ(shell(quoted(SIMPANEL_PATH) + (c.spi ? " -spi" : "") + " -rows " +
+    ASSERT_EQ(shell(quoted(SIMPANEL_PATH) + " -mcu " + c.mcu + " -frequency " + c.frequency +
+                    (c.spi ? " -spi" : "") + " -rows " +
                     std::to_string(c.rows) + " -controller " + c.controller +
                     (c.columns != 128 ? " -columns " + std::to_string(c.columns) : "") + " " +
                     (c.panel ? c.panel : "-nopanel") + " " + c.model +
@@ -444,7 +468,7 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
     if (expectsfault(c)) {
         EXPECT_GE(blinks, 6); // every 250 ms, after the bus gave up
     } else if (!c.spi) {
-        EXPECT_EQ(blinks, 0); // PB5 is the SPI's clock
+        EXPECT_EQ(blinks, 0); // the LED's pin is the SPI's clock (DO on the ATtiny85)
     }
 
     const Pixels pixels = pixelsofheader(readfile(scratch.path("picture.h")));
@@ -470,6 +494,59 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
 // controller and on the ST7920. The fonts of 10 x 10 glyphs have 192
 // cells (U+0020 to U+007E, U+00A0 to U+00FF and one more), or 72.
 std::vector<GlassCase> withpagesandwords(std::vector<GlassCase> cases) {
+    // The ATtiny85 on its USI: I2C at 8 MHz (its RC oscillator), 16 and
+    // 16.5 MHz (the Digispark's), SPI, the other panels, text, the corners,
+    // past the edges, a missing module.
+    for (const GlassCase &c : {
+             tiny85(GlassCase{"FullPanelI2c", [] { return randompixels(128, 64, 60); }, 0, 0,
+                              false},
+                    "8000000"),
+             tiny85(GlassCase{"PastTheEdgesI2c", [] { return randompixels(40, 30, 61); }, 100, 50,
+                              false},
+                    "16500000"),
+             tiny85(GlassCase{"BeforeTheEdgesSpi", [] { return randompixels(30, 20, 62); }, -7, -5,
+                              true},
+                    "16000000"),
+             tiny85(GlassCase{"CornersSh1106", [] { return uniformpixels(128, 64, 0); }, 0, 0,
+                              false, 64, false, "-address 0x3C", "0x3C", "sh1106"},
+                    "8000000"),
+             tiny85(GlassCase{"OddPositionSsd1309Spi", [] { return randompixels(21, 13, 63); }, 5,
+                              3, true, 64, false, "-address 0x3C", "0x3C", "ssd1309"},
+                    "8000000"),
+             tiny85(GlassCase{"St7567I2c", [] { return randompixels(30, 20, 64); }, 98, 44, false,
+                              64, false, "-address 0x3F", "0x3F", "st7567"},
+                    "16500000"),
+             tiny85(GlassCase{"Pcd8544", [] { return randompixels(84, 48, 65); }, 0, 0, true, 48,
+                              false, "-address 0x3C", "0x3C", "pcd8544"},
+                    "8000000"),
+             tiny85(text(GlassCase{"Text", [] { return randompixels(160, 120, 66); }, -3, 27,
+                                   false},
+                         10, 10, "Größe"),
+                    "8000000"),
+             tiny85(GlassCase{"St7920", [] { return randompixels(50, 20, 67); }, 85, 50, true, 64,
+                              false, "-address 0x3C", "0x3C", "st7920"},
+                    "16500000"),
+             tiny85(GlassCase{"NoModule", nullptr, 0, 0, false, 64, false, nullptr}, "8000000"),
+             // A module left mid-byte holds SDA low for 5 clocks, cleared at
+             // begin; for 12 the bus stays held: a fault, no hang. RES on
+             // PB3; on PB5 (the chip's RESET) or a port it has not: refused.
+             tiny85(turned(GlassCase{"StuckSda", [] { return randompixels(40, 30, 68); }, 3, 5,
+                                     false},
+                           "-stuck 5", false, -1),
+                    "8000000"),
+             tiny85(turned(GlassCase{"StuckSdaTooLong", nullptr, 0, 0, false}, "-stuck 12", false,
+                           -1, true),
+                    "8000000"),
+             tiny85(withreset(GlassCase{"ResetPb3", [] { return randompixels(30, 20, 69); }, 50,
+                                        20, false},
+                              8 * 1 + 3, false),
+                    "16500000"),
+             tiny85(withreset(GlassCase{"ResetPb5", nullptr, 0, 0, false}, 8 * 1 + 5, true),
+                    "8000000"),
+             tiny85(withreset(GlassCase{"ResetPortC", nullptr, 0, 0, false}, 8 * 2 + 0, true),
+                    "8000000"),
+         })
+        cases.push_back(c);
     for (const GlassCase &c : {
              // Umlauts straddling pages, part of one hidden at the left; past
              // the right and the bottom; the last Latin-1 glyph; the euro

@@ -64,12 +64,26 @@ static inline int16_t text_cells(const char *text)
 }
 #endif
 
+/* The LED: PB5 on an Uno; on an ATtiny85 PB1, the Digispark's (DO on SPI,
+ * so there a fault is not shown). The SPI's CS, D/C and RESET: PB2, PB1,
+ * PB0 on an Uno (by its SPI: MOSI PB3, SCK PB5); on an ATtiny85 PB3, PB4,
+ * PB0 (by its USI: DO PB1, USCK PB2). */
+#if defined(USICR) && !defined(SPCR)
+#define LED _BV(PB1)
+#define SPI_CS 3
+#define SPI_DC 4
+#else
+#define LED _BV(PB5)
+#define SPI_CS 2
+#define SPI_DC 1
+#endif
+
 /* A fault (or a tile that is not there): the LED blinks twice a second for good. */
 static void blink(void)
 {
-    DDRB |= _BV(PB5);
+    DDRB |= LED;
     for (;;) {
-        PINB = _BV(PB5); /* writing a 1 to PINx toggles the pin */
+        PINB = LED; /* writing a 1 to PINx toggles the pin */
         _delay_ms(250);
     }
 }
@@ -79,9 +93,12 @@ static void blink(void)
 static uint8_t __attribute__((noinline)) begin_display(void)
 {
 #if defined(DISPLAY_SPI)
-    /* CS PB2 (the ST7920's RS, active high), D/C PB1 (which the ST7920 has not), RESET PB0 */
-    return tesselon_display_init_spi(&display, &DISPLAY_PANEL, TESSELON_PIN('B', 2),
-                                     TESSELON_PIN('B', 1), TESSELON_PIN('B', 0));
+    /* CS (the ST7920's RS, active high), D/C (which the ST7920 has not), RESET PB0 */
+    return tesselon_display_init_spi(&display, &DISPLAY_PANEL, TESSELON_PIN('B', SPI_CS),
+                                     TESSELON_PIN('B', SPI_DC), TESSELON_PIN('B', 0));
+#elif defined(DISPLAY_RESET) /* a module's RES on this pin (a TESSELON_PIN number) */
+    return tesselon_display_init_i2c_reset(&display, &DISPLAY_PANEL, DISPLAY_ADDRESS,
+                                           DISPLAY_RESET);
 #else
     return tesselon_display_init_i2c(&display, &DISPLAY_PANEL, DISPLAY_ADDRESS);
 #endif
