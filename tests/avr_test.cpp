@@ -143,4 +143,5 @@ TEST_P(DriverBuild, CompilesForTheChip) {
 INSTANTIATE_TEST_SUITE_P(Chips, DriverBuild,
                          ::testing::Values("atmega328p", "atmega2560", "atmega32u4", "atmega8",
                                            "attiny85", "attiny25", "attiny45", "attiny84",
-                                           "attiny24", "attiny2313", "attiny4313", "at90usb1287"));
+                                           "attiny44", "attiny24", "attiny2313", "attiny4313",
+                                           "at90usb1287"));

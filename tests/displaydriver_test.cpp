@@ -659,17 +659,22 @@ TEST_F(Twi, PageBytesOfAPictureOnEachBus) {
     SPDR.onwrite = nullptr;
 }
 
+// Every byte the SPI sends goes to sent, each leaving at once.
+static void capturespi(std::vector<std::uint8_t> &sent) {
+    SPDR.onwrite = [&sent](std::uint8_t byte) {
+        SPSR.value |= _BV(SPIF);
+        sent.push_back(byte);
+        return byte;
+    };
+}
+
 // flip turns each page controller's segment and COM directions from its
 // upright ones and back; a controller that cannot turn refuses to, and
 // sends nothing. Two displays at once may have a view of their own: a
 // third is refused until one is back to its panel's view, or begun again.
 TEST(Spi, FlipAndViewsOfTwoDisplays) {
     std::vector<std::uint8_t> sent;
-    SPDR.onwrite = [&](std::uint8_t byte) {
-        SPSR.value |= _BV(SPIF);
-        sent.push_back(byte);
-        return byte;
-    };
+    capturespi(sent);
     using Bytes = std::vector<std::uint8_t>;
     const std::uint8_t ok = TESSELON_DISPLAY_OK, refused = TESSELON_DISPLAY_ARGUMENT_ERROR;
     for (const auto &[panel, flipped, upright] :
@@ -822,11 +827,7 @@ TEST(Spi, ByteThatNeverLeavesIsAFault) {
 // lacks is refused with nothing sent.
 TEST(Spi, ControllerCommands) {
     std::vector<std::uint8_t> sent;
-    SPDR.onwrite = [&](std::uint8_t byte) {
-        SPSR.value |= _BV(SPIF);
-        sent.push_back(byte);
-        return byte;
-    };
+    capturespi(sent);
     using Bytes = std::vector<std::uint8_t>;
     const auto call = [&](tesselon_display *display, int which) {
         sent.clear();
