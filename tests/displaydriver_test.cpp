@@ -706,6 +706,28 @@ TEST(Spi, FlipAndViewsOfTwoDisplays) {
         tesselon_display_init_spi(&display, panel, spics, spidc, spireset); // a room set free
     }
 
+    // An offset kept across a turn and back: the glass at RAM column 1
+    // upright, at 132 - 128 - 1 = 3 turned.
+    const std::uint8_t dot[] = {1, 1, 0x80};
+    const auto column_of_a_dot = [&](tesselon_display *display) {
+        sent.clear();
+        tesselon_display_draw(display, dot, 0, 0);
+        const Bytes page0{0xB0};
+        const auto at = std::search(sent.begin(), sent.end(), page0.begin(), page0.end());
+        return at + 2 < sent.end() ? (at[2] & 0x0F) << 4 | at[1] : -1;
+    };
+    tesselon_display sh1106 = {};
+    ASSERT_EQ(tesselon_display_init_spi(&sh1106, &tesselon_display_sh1106_spi, spics, spidc,
+                                        spireset),
+              ok);
+    ASSERT_EQ(tesselon_display_column_offset(&sh1106, 1), ok);
+    EXPECT_EQ(column_of_a_dot(&sh1106), 1);
+    ASSERT_EQ(tesselon_display_flip(&sh1106, 1), ok);
+    EXPECT_EQ(column_of_a_dot(&sh1106), 3);
+    ASSERT_EQ(tesselon_display_flip(&sh1106, 0), ok);
+    EXPECT_EQ(column_of_a_dot(&sh1106), 1);
+    tesselon_display_init_spi(&sh1106, &tesselon_display_sh1106_spi, spics, spidc, spireset);
+
     tesselon_display displays[3] = {};
     for (tesselon_display &display : displays)
         ASSERT_EQ(tesselon_display_init_spi(&display, &tesselon_display_sh1106_spi, spics, spidc,
