@@ -180,6 +180,7 @@ struct GlassCase {
     const char *mcu = "atmega328p";               // the chip, and its clock in Hz
     const char *frequency = "16000000";
     int resetpin = -1; // on I2C, the module's RES on this TESSELON_PIN number
+    int cspin = -1;    // on SPI, CS on this bit of port B
 };
 
 // The case with the module's RES on pin (a TESSELON_PIN number), which the
@@ -187,6 +188,13 @@ struct GlassCase {
 GlassCase withreset(GlassCase c, int pin, bool refused) {
     c.resetpin = pin;
     c.refused = refused;
+    return c;
+}
+
+// The case with SPI's CS on bit pin of port B, one of the USI's own: refused.
+GlassCase withcs(GlassCase c, int pin) {
+    c.cspin = pin;
+    c.refused = true;
     return c;
 }
 
@@ -439,6 +447,7 @@ TEST_P(OnTheGlass, ShowsExactlyTheIndexZeroPixels) {
                     (c.offset >= 0 ? " OFFSET=" + std::to_string(c.offset) : "") +
                     (c.inverted ? " INVERTED=1" : "") +
                     (c.resetpin >= 0 ? " RESETPIN=" + std::to_string(c.resetpin) : "") +
+                    (c.cspin >= 0 ? " CSPIN=" + std::to_string(c.cspin) : "") +
                     (c.fill ? " FILL=" + std::to_string(c.fill->x) + "," +
                                   std::to_string(c.fill->y) + "," + std::to_string(c.fill->width) +
                                   "," + std::to_string(c.fill->height) + "," +
@@ -527,16 +536,19 @@ std::vector<GlassCase> withpagesandwords(std::vector<GlassCase> cases) {
                               false, "-address 0x3C", "0x3C", "st7920"},
                     "16500000"),
              tiny85(GlassCase{"NoModule", nullptr, 0, 0, false, 64, false, nullptr}, "8000000"),
-             // A module left mid-byte holds SDA low for 5 clocks, cleared at
-             // begin; for 12 the bus stays held: a fault, no hang. RES on
-             // PB3; on PB5 (the chip's RESET) or a port it has not: refused.
+             // A module left mid-byte holds SDA low for 10 clocks, the most
+             // begin clears (nine and its STOP's); for 11 the bus stays held
+             // past begin's START: a fault, no hang. RES
+             // on PB3; on PB5 (the chip's RESET) or a port it has not: refused;
+             // CS on USCK (PB2), a line of the USI's: refused.
              tiny85(turned(GlassCase{"StuckSda", [] { return randompixels(40, 30, 68); }, 3, 5,
                                      false},
-                           "-stuck 5", false, -1),
+                           "-stuck 10", false, -1),
                     "8000000"),
-             tiny85(turned(GlassCase{"StuckSdaTooLong", nullptr, 0, 0, false}, "-stuck 12", false,
+             tiny85(turned(GlassCase{"StuckSdaTooLong", nullptr, 0, 0, false}, "-stuck 11", false,
                            -1, true),
                     "8000000"),
+             tiny85(withcs(GlassCase{"CsOnUsck", nullptr, 0, 0, true}, 2), "8000000"),
              tiny85(withreset(GlassCase{"ResetPb3", [] { return randompixels(30, 20, 69); }, 50,
                                         20, false},
                               8 * 1 + 3, false),

@@ -70,11 +70,15 @@ static inline int16_t text_cells(const char *text)
  * PB0 (by its USI: DO PB1, USCK PB2). */
 #if defined(USICR) && !defined(SPCR)
 #define LED _BV(PB1)
+#ifndef SPI_CS
 #define SPI_CS 3
+#endif
 #define SPI_DC 4
 #else
 #define LED _BV(PB5)
+#ifndef SPI_CS
 #define SPI_CS 2
+#endif
 #define SPI_DC 1
 #endif
 
