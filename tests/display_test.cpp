@@ -570,9 +570,13 @@ std::vector<GlassCase> withpagesandwords(std::vector<GlassCase> cases) {
                   10, 10, "Äöü€ßx"),
              // Malformed: a lead cut short by a letter, a stray continuation
              // byte, a three-byte sequence cut short, a four-byte character,
-             // DEL, and a lead cut short by the string's end.
+             // U+10FFFF, the last code point, 0xF5 and 0xC1 (no leads: a blank
+             // each, their continuation bytes too), DEL, and a lead cut short
+             // by the string's end.
              text(GlassCase{"Malformed", [] { return randompixels(160, 120, 42); }, 0, 40, false},
-                  10, 10, "A\xC3Z\x80\xE2\x82" "B\xF0\x9F\x98\x80" "C\x7F\xC2"),
+                  10, 10,
+                  "A\xC3Z\x80\xE2\x82" "B\xF0\x9F\x98\x80" "C\xF4\x8F\xBF\xBF" "D\xF5\x80"
+                  "E\xC1\xBF" "F\x7F\xC2"),
              // A sheet of ASCII alone: Latin-1 letters are blanks.
              text(GlassCase{"Latin1OnAsciiSheet", [] { return randompixels(120, 60, 43); }, 3, 20,
                             true},
@@ -593,6 +597,16 @@ std::vector<GlassCase> withpagesandwords(std::vector<GlassCase> cases) {
              filled(GlassCase{"FillPastTheEdges", [] { return randompixels(128, 64, 48); }, 0, 0,
                               false},
                     {-20, -3, 200, 30, true}),
+             // One column left of the panel's edge, none, no rows: the last
+             // two draw nothing.
+             filled(GlassCase{"FillOneColumnIn", [] { return randompixels(128, 64, 50); }, 0, 0,
+                              false},
+                    {-20, 12, 21, 20, true}),
+             filled(GlassCase{"FillLeftOfThePanel", [] { return randompixels(128, 64, 51); }, 0,
+                              0, true},
+                    {-30, 12, 20, 20, true}),
+             filled(GlassCase{"FillNoRows", [] { return randompixels(128, 64, 52); }, 0, 0, false},
+                    {10, 20, 30, 0, true}),
              inverted(filled(GlassCase{"InvertedFill", [] { return randompixels(40, 20, 49); }, 30,
                                        20, true},
                              {100, 50, 40, 9, false})),
