@@ -110,10 +110,13 @@ static void i2c_stop(tesselon_display *display)
     __builtin_avr_delay_cycles(LOW_CYCLES);
 }
 
-/* SCL held low by a module: a fault, both lines let go. */
+/* SCL low on the acknowledge's clock, which no display controller does: a
+ * fault even where it rises within the polls (the byte's clocks went
+ * unseen), then both lines let go. */
 static uint8_t __attribute__((noinline)) i2c_held(tesselon_display *display)
 {
-    scl_risen(display); /* the fault, once it has waited */
+    if (scl_risen(display))
+        td_fail(display, TESSELON_DISPLAY_BUS_FAULT);
     USI_PORT |= USI_SDA | USI_SCL;
     return 0;
 }
