@@ -773,6 +773,11 @@ TEST(Spi, LinesNotWired) {
                  TESSELON_DISPLAY_ARGUMENT_ERROR},
           Wiring{&tesselon_display_ssd1306_spi, spics, spidc, TESSELON_PIN('Z', 0),
                  TESSELON_DISPLAY_ARGUMENT_ERROR},
+          // Ports A to G are pins outside the Arduino core, H on are not.
+          Wiring{&tesselon_display_ssd1306_spi, spics, spidc, TESSELON_PIN('G', 5),
+                 TESSELON_DISPLAY_OK},
+          Wiring{&tesselon_display_ssd1306_spi, spics, spidc, TESSELON_PIN('H', 0),
+                 TESSELON_DISPLAY_ARGUMENT_ERROR},
           Wiring{&tesselon_display_ssd1309_spi, spics, spidc, TESSELON_NO_PIN,
                  TESSELON_DISPLAY_ARGUMENT_ERROR},
           Wiring{&tesselon_display_pcd8544_spi, spics, spidc, TESSELON_NO_PIN,
